@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, when they are missing.
+# Runs apt-get as root directly, through sudo otherwise.
+set -eu
+
+packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+done
+# SDL 1.2: the compat layer over SDL2 or the classic library, whichever answers pkg-config.
+if ! pkg-config --exists sdl 2>/dev/null; then
+    missing="$missing libsdl1.2-compat-dev"
+fi
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+echo "installing:$missing"
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

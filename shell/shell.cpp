@@ -1,0 +1,143 @@
+#include "shell/shell.hpp"
+
+#include "assets/pictures.hpp"
+#include "shell/platform.hpp"
+#include "shell/startup.hpp"
+#include "shell/timeline.hpp"
+
+#include <mikmod.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* LAUNCHER_DIR = "/usr/gp2x";
+constexpr const char* LAUNCHER = "/usr/gp2x/gp2xmenu";
+constexpr int FRAME_PITCH = 320 * 2; // bytes per row of the engine's frame
+
+SDL_Surface* screen = nullptr;
+SDL_Joystick* joystick = nullptr;
+MODULE* module = nullptr;
+bool music_started = false; // the music library initialised (there is a device to play on)
+SDL_Event event;
+
+// The engine draws here when the surface's rows are not 640 bytes apart; copied row by row.
+uint16_t own_frame[320 * 240];
+uint16_t* current_frame = own_frame;
+
+// Replaces the process with the launcher. Returns only when it cannot be executed, and then
+// in the directory the demo was started from, so the data files are still found.
+void exec_launcher() {
+    const int here = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    [[maybe_unused]] const int moved = chdir(LAUNCHER_DIR);
+    execl(LAUNCHER, LAUNCHER, static_cast<char*>(nullptr));
+    if (here < 0) return;
+    [[maybe_unused]] const int back = fchdir(here);
+    close(here);
+}
+
+bool direct_frame() { return screen->pitch == FRAME_PITCH; }
+
+void lock_frame() {
+    SDL_LockSurface(screen);
+    current_frame = direct_frame() ? static_cast<uint16_t*>(screen->pixels) : own_frame;
+}
+
+void unlock_and_present() {
+    if (!direct_frame()) {
+        const size_t row_bytes = std::min<size_t>(screen->pitch, FRAME_PITCH);
+        auto* pixels = static_cast<uint8_t*>(screen->pixels);
+        for (int y = 0; y < 240; ++y)
+            std::memcpy(pixels + y * screen->pitch, own_frame + y * 320, row_bytes);
+    }
+    SDL_UnlockSurface(screen);
+    SDL_Flip(screen);
+}
+
+// Music is optional: without a sound device or without the module the demo runs silently.
+void start_music() {
+    MikMod_RegisterAllDrivers();
+    MikMod_RegisterAllLoaders();
+    md_mode |= DMODE_SOFT_MUSIC;
+    if (MikMod_Init("") != 0) return;
+    music_started = true;
+    module = Player_Load("moonlark.mod", 64, 0);
+    if (module) Player_Start(module);
+}
+
+void stop_music() {
+    if (!music_started) return;
+    Player_Stop();
+    Player_Free(module);
+    MikMod_Exit();
+}
+
+bool screen_failed(const char* what) {
+    std::fprintf(stderr, "moonlark: %s: %s\n", what, SDL_GetError());
+    SDL_Quit();
+    return false;
+}
+
+} // namespace
+
+uint32_t platform_ticks() { return SDL_GetTicks(); }
+
+uint16_t* platform_frame() { return current_frame; }
+
+void handle_event(const SDL_Event& e) {
+    const bool quit_button = e.type == SDL_JOYBUTTONDOWN && e.jbutton.button == QUIT_BUTTON;
+    const bool escape = e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE;
+    if (quit_button || escape || e.type == SDL_QUIT) quit_flag = 1;
+}
+
+void drain_events() {
+    while (SDL_PollEvent(&event)) handle_event(event);
+}
+
+bool open_screen_and_joypad() {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
+        exec_launcher();
+        return screen_failed("cannot initialise the screen");
+    }
+    screen = SDL_SetVideoMode(320, 240, 16, 0);
+    if (!screen) {
+        exec_launcher();
+        return screen_failed("cannot open the 320x240 16-bit screen");
+    }
+    joystick = SDL_JoystickOpen(0);
+    if (!joystick) exec_launcher(); // on a desktop: no joypad, no launcher, go on without
+    return true;
+}
+
+void show_title() {
+    lock_frame();
+    std::memcpy(current_frame, title_picture, sizeof title_picture);
+    unlock_and_present();
+}
+
+void run_frame() {
+    lock_frame();
+    run_timeline();
+    unlock_and_present();
+    if (module && Player_Active()) MikMod_Update();
+    drain_events(); // always to the end, also once the quit flag is set
+}
+
+int run_demo() {
+    if (!open_screen_and_joypad()) return 1;
+    SDL_ShowCursor(0);
+    show_title();
+    build_tables_and_objects();
+    start_time = SDL_GetTicks();
+    start_music();
+    while (quit_flag == 0) run_frame();
+    SDL_Quit();
+    stop_music();
+    exec_launcher();
+    return 0;
+}

@@ -1,0 +1,152 @@
+// The demo and the capture tool run as a user runs them.
+#include "assets/pictures.hpp"
+#include "tests/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ChecksumLine {
+    uint64_t k;
+    int32_t clock, state;
+    std::string crc;
+};
+
+std::vector<ChecksumLine> parse_checksums(const std::string& text) {
+    std::vector<ChecksumLine> lines;
+    std::istringstream in(text);
+    ChecksumLine line;
+    while (in >> line.k >> line.clock >> line.state >> line.crc) lines.push_back(line);
+    return lines;
+}
+
+ProcessResult capture(std::vector<std::string> args, const std::string& cwd = "") {
+    args.insert(args.begin(), CAPTURE_BIN);
+    return run_process(args, cwd);
+}
+
+std::string write_file(const std::string& dir, const std::string& name, const std::string& text) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+TEST(Demo, EndsWithStatusZeroOnSigterm) {
+    const ProcessResult r = run_process({DEMO_BIN}, DATA_DIR, 1500, 1000);
+    EXPECT_FALSE(r.timed_out) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(Demo, RunsWithoutTheMusicModule) {
+    const std::string dir = make_temp_dir();
+    for (const char* mesh : {"ziriraza.3do", "gp2x.3do"}) {
+        if (fs::exists(fs::path(DATA_DIR) / mesh))
+            fs::copy_file(fs::path(DATA_DIR) / mesh, fs::path(dir) / mesh);
+    }
+    const ProcessResult r = run_process({DEMO_BIN}, dir, 1500, 1000);
+    EXPECT_FALSE(r.timed_out) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
+    fs::remove_all(dir);
+}
+
+TEST(Capture, FullTimelineAt60FpsIsRepeatable) {
+    const ProcessResult first = capture({"--checksums", "-"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::vector<ChecksumLine> lines = parse_checksums(first.out);
+    ASSERT_EQ(lines.size(), 9011u);
+    EXPECT_EQ(lines.back().clock, 150166);
+    int32_t state = 0;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        ASSERT_EQ(lines[k].k, k);
+        ASSERT_EQ(lines[k].clock, static_cast<int32_t>(k * 1000 / 60));
+        ASSERT_TRUE(lines[k].state == state || lines[k].state == state + 1) << "frame " << k;
+        state = lines[k].state;
+        ASSERT_EQ(lines[k].crc.size(), 8u);
+    }
+    EXPECT_EQ(lines.front().state, 0);
+    EXPECT_EQ(state, 6);
+
+    const ProcessResult second = capture({"--checksums", "-"});
+    EXPECT_EQ(second.out, first.out);
+}
+
+TEST(Capture, UntilAndTicksFileChooseTheFrames) {
+    const std::string dir = make_temp_dir();
+    const ProcessResult until = capture({"--fps", "7", "--until", "1000", "--checksums", "-"});
+    ASSERT_EQ(until.status, 0) << until.err;
+    EXPECT_EQ(parse_checksums(until.out).size(), 8u); // clocks 0, 142, ..., 1000
+
+    const std::string ticks = write_file(dir, "ticks", "0 5\n5\t13153 13200 99999999");
+    const ProcessResult r = capture({"--ticks", ticks, "--until", "13200", "--checksums", "-"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<ChecksumLine> lines = parse_checksums(r.out);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3].clock, 13153);
+    EXPECT_EQ(lines[3].state, 0); // the frame that passes the threshold is still state 0
+    EXPECT_EQ(lines[4].state, 1);
+    fs::remove_all(dir);
+}
+
+// Nothing repaints rows 180-239 in the first stage, so the title picture shows there except
+// where the stage's object has been drawn over it.
+TEST(Capture, FirstStageKeepsTheTitleBelowTheGround) {
+    const std::string dir = make_temp_dir();
+    const std::string ticks = write_file(dir, "ticks", "0 6000 13000");
+    const std::string raw = dir + "/frames.raw";
+    const ProcessResult r = capture({"--ticks", ticks, "--raw", raw});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.size(), 3u * 153600u);
+    for (size_t f = 0; f < 3; ++f) {
+        size_t same = 0;
+        for (size_t i = 180 * 320; i < 240 * 320; ++i) {
+            const size_t at = f * 153600 + 2 * i;
+            same += (bytes[at] | bytes[at + 1] << 8) == title_picture[i];
+        }
+        EXPECT_GT(same, 60u * 320u / 2) << "frame " << f;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Capture, PngAtWritesTheFirstFrameAtEachTime) {
+    const std::string dir = make_temp_dir();
+    const ProcessResult r =
+        capture({"--fps", "10", "--until", "1000", "--png", "shots", "--at", "250,0"}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(dir) / "shots"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"frame_00000.png", "frame_00003.png"}));
+    fs::remove_all(dir);
+}
+
+TEST(Capture, BadOptionsExitWithStatusTwo) {
+    const std::string dir = make_temp_dir();
+    const std::string falling = write_file(dir, "falling", "10 20 15");
+    const std::string words = write_file(dir, "words", "10 ten");
+    const std::vector<std::vector<std::string>> bad = {
+        {"--frobnicate"},        {"--fps"},       {"--fps", "0"},
+        {"--fps", "x"},          {"--at", "100"}, {"--until", "-5"},
+        {"--ticks", falling},    {"--ticks", words}, {"--ticks", dir + "/absent"},
+        {"--fps", "30", "--ticks", falling}, {"--data", dir + "/absent"},
+    };
+    for (const auto& args : bad) {
+        const ProcessResult r = capture(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_NE(r.err.find("moonlark-capture: "), std::string::npos) << r.err;
+    }
+    const ProcessResult help = capture({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--checksums"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#include "tests/process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
+                             int out_fd, int err_fd) {
+    dup2(out_fd, STDOUT_FILENO);
+    dup2(err_fd, STDERR_FILENO);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// Reads whatever is ready on the open pipes; closes a pipe at its end (fd set to -1).
+void read_pipes(int fds[2], std::string* texts[2], int wait_ms) {
+    pollfd polls[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
+    if (poll(polls, 2, wait_ms) <= 0) return;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i] < 0 || !(polls[i].revents & (POLLIN | POLLHUP))) continue;
+        char buffer[65536];
+        const ssize_t n = read(fds[i], buffer, sizeof buffer);
+        if (n > 0) {
+            texts[i]->append(buffer, static_cast<size_t>(n));
+        } else {
+            close(fds[i]);
+            fds[i] = -1;
+        }
+    }
+}
+
+int status_of(int wait_status) {
+    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
+    return 128 + WTERMSIG(wait_status);
+}
+
+} // namespace
+
+ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
+                          int term_after_ms, int timeout_ms) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) exec_child(argv, cwd, out_pipe[1], err_pipe[1]);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+
+    ProcessResult result;
+    int fds[2] = {out_pipe[0], err_pipe[0]};
+    std::string* texts[2] = {&result.out, &result.err};
+    const Clock::time_point start = Clock::now();
+    bool termed = term_after_ms < 0;
+    Clock::time_point deadline =
+        start + std::chrono::milliseconds(timeout_ms + (termed ? 0 : term_after_ms));
+    int wait_status = 0;
+    while (waitpid(pid, &wait_status, WNOHANG) == 0) {
+        read_pipes(fds, texts, 10);
+        const Clock::time_point now = Clock::now();
+        if (!termed && now >= start + std::chrono::milliseconds(term_after_ms)) {
+            kill(pid, SIGTERM);
+            termed = true;
+            deadline = now + std::chrono::milliseconds(timeout_ms);
+        }
+        if (now >= deadline && !result.timed_out) {
+            result.timed_out = true;
+            kill(pid, SIGKILL);
+        }
+    }
+    while (fds[0] >= 0 || fds[1] >= 0) read_pipes(fds, texts, 100);
+    result.status = status_of(wait_status);
+    return result;
+}
+
+std::string make_temp_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "moonlark-test-XXXXXX");
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
