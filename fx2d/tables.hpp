@@ -1,8 +1,16 @@
 #pragma once
-// Lookup tables of the 2D effects and of the triangle filler, built once at start-up.
+// Lookup tables of the 2D effects and of the triangle filler. build_effect_tables fills them
+// once at start-up; afterwards only the colour planes change (load_planes_from_image). Every
+// reader treats them as read-only. Each table's range and readers are described where it is
+// built, in tables.cpp.
+#include "fx2d/pixels.hpp"
+
 #include <cstdint>
 
-// Sine tables, 2048 entries each (filled by build_effect_tables).
+// The value of pi the tunnel map's angles (and the scene animation's pose angles) are built with.
+inline constexpr double DEMO_PI = 3.14151693;
+
+// Sine tables, 2048 entries each, indexed by a column, row or time step.
 extern int32_t column_sine_table[2048];
 extern int32_t row_sine_table[2048];
 extern int32_t drift_sine_table[2048];
@@ -13,7 +21,38 @@ extern int32_t grid_row_wave_table[2048];
 // Entry d + 2048 = 65536 / d truncated toward zero, d = -2048..2047; entry 2048 (d = 0) is 65536.
 extern int32_t reciprocal_table[4096];
 
-// Builds every table and loads the colour planes from the landscape texture.
+// Perspective ground: texture row (before scrolling) and column of each screen pixel.
+struct GroundPair {
+    int16_t depth;   // 0..127
+    int16_t lateral; // low 16 bits of the column offset; the ground uses its low 7 bits
+};
+static_assert(sizeof(GroundPair) == 4);
+// Row-major, entry (row, column) at row * 320 + column.
+extern GroundPair ground_map[SCREEN_PIXELS];
+
+// Tunnel: distance and angle bytes of each screen pixel around the screen centre.
+struct TunnelPair {
+    uint8_t distance;
+    uint8_t angle; // 0..255 twice per turn
+};
+static_assert(sizeof(TunnelPair) == 2);
+// Row-major, entry (row, column) at row * 320 + column.
+extern TunnelPair tunnel_map[SCREEN_PIXELS];
+
+// Zoom maps of the radial blur, level k = 1..3 at index k - 1: combined pixel offsets
+// (rows * 320 + columns) indexed by dy * 320 + dx, the distance of a pixel from the first row
+// and column of its blur quadrant. Set A points up and left, set B down and left.
+inline constexpr int32_t ZOOM_LEVELS = 3;
+extern int16_t zoom_map_a[ZOOM_LEVELS][SCREEN_PIXELS];
+extern int16_t zoom_map_b[ZOOM_LEVELS][SCREEN_PIXELS];
+
+// The radial blur's source picture, upright and row-major: red and blue hold the RGB565
+// channel * 8, green the channel * 4 (low bits zero).
+extern uint8_t red_plane[SCREEN_PIXELS];
+extern uint8_t green_plane[SCREEN_PIXELS];
+extern uint8_t blue_plane[SCREEN_PIXELS];
+
+// Builds every table, in a fixed order, with the colour planes holding the landscape texture.
 void build_effect_tables();
 
 // Overwrites the colour planes with the closing picture.

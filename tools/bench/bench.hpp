@@ -1,0 +1,18 @@
+#pragma once
+// What the benchmark files share: the frame they draw into, the tick counter the engine reads
+// through the platform seam, and the start-up work the drawing needs.
+#include <cstdint>
+
+extern uint16_t bench_frame[320 * 240];
+// platform_ticks() answers this; a benchmark sets it before drawing.
+extern uint32_t bench_ticks;
+
+// Builds the colour ramps and the effect tables, once per process; the colour planes then hold
+// the landscape texture.
+void prepare_effects();
+
+// Scene clock of iteration i: first, then 17 ms further each iteration, wrapping within span,
+// so every iteration draws a different frame of the stage.
+inline int32_t clock_of(int64_t i, int32_t first, int32_t span) {
+    return first + static_cast<int32_t>((i * 17) % span);
+}
