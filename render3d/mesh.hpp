@@ -14,6 +14,7 @@ inline constexpr int32_t MESH_MAX_FACES = 65536;
 // An integer vector; as a direction its unit length is 256 (8 fraction bits).
 struct Vec3 {
     int32_t x, y, z;
+    bool operator==(const Vec3&) const = default;
 };
 
 struct Vertex {
