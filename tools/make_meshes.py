@@ -565,8 +565,9 @@ def validate(path, scale, min_faces):
     piece = np.array(components(faces.tolist(), n))
     for root in np.unique(piece):
         assert volume[piece == root].sum() < 0, "piece wound outwards"
-    print("%s: %d vertices, %d faces, %d pieces, %d degenerate faces, largest normal square %d"
-          % (os.path.basename(path), n, len(faces), len(np.unique(piece)), degenerate, squared.max()))
+    longest = max(np.linalg.norm(b - a, axis=1).max() for a, b in ((p0, p1), (p1, p2), (p2, p0)))
+    print("%s: %d vertices, %d faces, %d pieces, %d degenerate faces, longest edge %.0f, largest normal square %d"
+          % (os.path.basename(path), n, len(faces), len(np.unique(piece)), degenerate, longest, squared.max()))
     return vertices, faces
 
 
@@ -636,10 +637,10 @@ def check_fit(name, vertices, pose, first, last):
 
 
 EMBLEM_SCALE = 1024
-EMBLEM_EDGE = 190.0  # longest edge in model units, well below the overflow limit
+EMBLEM_EDGE = 160.0  # longest edge in model units, well below the overflow limit
 # The moon and the lark are drawn in the units below and enlarged by this much.
 EMBLEM_ZOOM = 1.12
-EMBLEM_HALF_DEPTH = 240.0
+EMBLEM_HALF_DEPTH = 200.0
 EMBLEM_PILLOW = 140.0  # how far the middle of each face swells out
 # Model y is lifted so that the emblem sits in the middle of the frame: the pose
 # moves it 1024 units down.
@@ -715,8 +716,9 @@ def emblem_parts():
     for name, outline, corners in (("moon", moon, moon_corners), ("lark", lark, lark_corners)):
         part = Part(name)
         placed = [tuple((np.asarray(p) - centre) * EMBLEM_ZOOM) for p in outline]
-        loop = even_loop(placed, corners, EMBLEM_EDGE * 0.9)
-        walls = straight_walls(EMBLEM_HALF_DEPTH, -EMBLEM_HALF_DEPTH, EMBLEM_EDGE)
+        # Outline steps and wall steps short enough that the walls' diagonals stay within the limit too.
+        loop = even_loop(placed, corners, EMBLEM_EDGE * 0.75)
+        walls = straight_walls(EMBLEM_HALF_DEPTH, -EMBLEM_HALF_DEPTH, EMBLEM_EDGE * 0.66)
         slab(part, loop, walls, EMBLEM_EDGE, bulge=pillow(loop, EMBLEM_PILLOW, 500.0))
         parts.append(part)
     return parts
