@@ -3,7 +3,9 @@
 # Runs apt-get as root directly, through sudo otherwise.
 set -eu
 
-packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev"
+# ffmpeg and openmpt123 are used by the capture tool's video output and the music tests.
+packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
+          ffmpeg openmpt123"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -4,8 +4,11 @@
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
+#include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
 #include "tools/capture/png_writer.hpp"
+#include "tools/capture/video.hpp"
+#include "tools/capture/wav_writer.hpp"
 
 #include <unistd.h>
 #include <zlib.h>
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +37,11 @@ struct Outputs {
     std::filesystem::path png_dir;
     std::vector<int32_t> png_at; // ascending; the next pending time first
     size_t next_at = 0;
+    WavFile wav;
+    VideoEncoder video;
+    std::string video_path;      // absolute, as ffmpeg runs in the data folder
+    std::vector<uint8_t> audio;  // the music of the current frame
+    bool music = false;          // the music is mixed for --wav or --video
 };
 
 [[noreturn]] void fail(const std::string& message, int status) {
@@ -67,7 +76,31 @@ Outputs open_outputs(const CaptureOptions& options) {
     }
     out.png_at = options.png_at;
     std::sort(out.png_at.begin(), out.png_at.end());
+    if (!options.wav.empty() && !wav_open(out.wav, options.wav, music_rate())) std::exit(1);
+    if (!options.video.empty()) out.video_path = std::filesystem::absolute(options.video);
+    out.music = !options.wav.empty() || !options.video.empty();
     return out;
+}
+
+// Music and video start in the data folder, where the module is.
+void start_sound_outputs(Outputs& out, const CaptureOptions& options) {
+    if (!out.music) return;
+    const std::string error = start_music("moonlark.mod");
+    if (!error.empty()) fail(error, 1);
+    if (!out.video_path.empty() &&
+        !video_start(out.video, out.video_path, options.fps, options.scale, music_rate()))
+        std::exit(1);
+}
+
+// Closes every output; false when any of them failed.
+bool close_outputs(Outputs& out, const CaptureOptions& options) {
+    close_output(out.checksums, options.checksums);
+    close_output(out.raw, options.raw);
+    bool ok = true;
+    if (out.wav.file) ok = wav_close(out.wav) && ok;
+    if (out.video.pid > 0) ok = video_finish(out.video) && ok;
+    if (out.music) stop_music();
+    return ok;
 }
 
 void enter_data_dir(const std::string& dir) {
@@ -87,6 +120,15 @@ bool wants_png(Outputs& out) {
         ++out.next_at;
     }
     return due;
+}
+
+// The music that plays while frame k is shown: up to the start of frame k + 1.
+void write_sound(Outputs& out, const CaptureOptions& options, uint64_t k) {
+    if (!out.music) return;
+    out.audio.clear();
+    mix_music_until((k + 1) * music_rate() / options.fps, out.audio);
+    if (out.wav.file) wav_append(out.wav, out.audio);
+    if (out.video.pid > 0) video_write(out.video, frame_le, FRAME_BYTES, out.audio);
 }
 
 void write_frame(Outputs& out, uint64_t k, int32_t state) {
@@ -109,6 +151,7 @@ void write_frame(Outputs& out, uint64_t k, int32_t state) {
 
 struct Progress {
     bool shown = isatty(STDERR_FILENO) != 0;
+    std::string activity; // what else is going on, e.g. the video being encoded
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point last = start;
 
@@ -118,9 +161,10 @@ struct Progress {
         if (!final && now - last < std::chrono::milliseconds(250)) return;
         last = now;
         const double seconds = std::chrono::duration<double>(now - start).count();
-        std::fprintf(stderr, "\rframes %llu  scene %d.%03d s  %.0f fps   %s",
+        std::fprintf(stderr, "\rframes %llu  scene %d.%03d s  %.0f fps  %s %s",
                      static_cast<unsigned long long>(frames), scene_clock / 1000,
-                     scene_clock % 1000, seconds > 0 ? frames / seconds : 0.0, final ? "\n" : "");
+                     scene_clock % 1000, seconds > 0 ? frames / seconds : 0.0, activity.c_str(),
+                     final ? "\n" : "");
     }
 };
 
@@ -137,20 +181,24 @@ uint16_t* platform_frame() { return frame; }
 
 int main(int argc, char** argv) {
     const CaptureOptions options = parse_capture_options(argc, argv, MOONLARK_DATA_DIR);
+    std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
     Outputs out = open_outputs(options);
     enter_data_dir(options.data_dir);
 
     std::memcpy(frame, title_picture, sizeof frame);
     build_tables_and_objects();
     start_time = virtual_ticks;
+    start_sound_outputs(out, options);
 
     Progress progress;
+    if (!options.video.empty()) progress.activity = "encoding " + options.video;
     uint64_t k = 0;
     for (; !options.ticks_from_file || k < options.ticks.size(); ++k) {
         virtual_ticks = ticks_of_frame(options, k);
         const int32_t state = timeline_state;
         run_timeline();
         write_frame(out, k, state);
+        write_sound(out, options, k);
         progress.update(k + 1, false);
         if (quit_flag != 0 || (options.until && scene_clock >= *options.until)) {
             ++k;
@@ -158,7 +206,5 @@ int main(int argc, char** argv) {
         }
     }
     progress.update(k, true);
-    close_output(out.checksums, options.checksums);
-    close_output(out.raw, options.raw);
-    return 0;
+    return close_outputs(out, options) ? 0 : 1;
 }

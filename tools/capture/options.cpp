@@ -1,5 +1,7 @@
 #include "tools/capture/options.hpp"
 
+#include "tools/capture/video.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,11 @@ constexpr const char* USAGE =
     "  --at MS[,MS...]     with --png: only the first frame at or after each scene time\n"
     "  --raw FILE          every frame as 153600 bytes of RGB565 little-endian ('-': standard\n"
     "                      output), e.g. for ffmpeg -f rawvideo -pixel_format rgb565le -s 320x240\n"
+    "  --wav FILE          the music as the demo's mixer plays it, 16-bit stereo, exactly as\n"
+    "                      long as the captured frames\n"
+    "  --video FILE        frames and music encoded by ffmpeg (H.264 and AAC for .mp4, or what\n"
+    "                      ffmpeg picks for the extension)\n"
+    "  --scale N           with --video: enlarge each pixel N times, sharply (default 3)\n"
     "  --data DIR          folder holding moonlark.mod and the .3do meshes\n"
     "                      (default: the build folder)\n"
     "  --help              show this help and exit\n"
@@ -81,12 +88,24 @@ std::vector<uint32_t> read_ticks(const std::string& path) {
     return ticks;
 }
 
+// The music follows the frame rate, and the outputs need a real file.
+void validate_sound_options(const CaptureOptions& options, bool scale_given) {
+    const bool sound = !options.wav.empty() || !options.video.empty();
+    if (sound && options.ticks_from_file) bad_option("--wav and --video need --fps, not --ticks");
+    if (options.wav == "-" || options.video == "-")
+        bad_option("--wav and --video write to a file, not to standard output");
+    if (scale_given && options.video.empty()) bad_option("--scale needs --video FILE");
+    if (!options.video.empty() && !program_on_path("ffmpeg"))
+        bad_option("--video needs the ffmpeg program, which is not on the PATH "
+                   "(on Debian: apt-get install ffmpeg)");
+}
+
 } // namespace
 
 CaptureOptions parse_capture_options(int argc, char** argv, const std::string& default_data_dir) {
     CaptureOptions options;
     options.data_dir = default_data_dir;
-    bool fps_given = false;
+    bool fps_given = false, scale_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i], value;
         const size_t equals = name.find('=');
@@ -99,8 +118,9 @@ CaptureOptions parse_capture_options(int argc, char** argv, const std::string& d
             std::fputs(USAGE, stdout);
             std::exit(0);
         }
-        static const char* const WITH_VALUE[] = {"--fps",  "--ticks", "--until", "--checksums",
-                                                 "--png",  "--at",    "--raw",   "--data"};
+        static const char* const WITH_VALUE[] = {"--fps", "--ticks", "--until", "--checksums",
+                                                 "--png", "--at",    "--raw",   "--data",
+                                                 "--wav", "--video", "--scale"};
         bool known = false;
         for (const char* option : WITH_VALUE) known = known || name == option;
         if (!known) bad_option("unknown option '" + name + "'");
@@ -125,6 +145,13 @@ CaptureOptions parse_capture_options(int argc, char** argv, const std::string& d
             options.png_at = parse_times(value);
         } else if (name == "--raw") {
             options.raw = value;
+        } else if (name == "--wav") {
+            options.wav = value;
+        } else if (name == "--video") {
+            options.video = value;
+        } else if (name == "--scale") {
+            options.scale = number_option(name, value, 1, 16);
+            scale_given = true;
         } else {
             options.data_dir = value;
         }
@@ -133,5 +160,6 @@ CaptureOptions parse_capture_options(int argc, char** argv, const std::string& d
     if (!options.png_at.empty() && options.png_dir.empty()) bad_option("--at needs --png DIR");
     if (options.checksums == "-" && options.raw == "-")
         bad_option("--checksums and --raw cannot both write to standard output");
+    validate_sound_options(options, scale_given);
     return options;
 }

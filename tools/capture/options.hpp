@@ -15,6 +15,9 @@ struct CaptureOptions {
     std::vector<int32_t> png_at;        // empty: every frame
     std::string raw;                    // "" none, "-" standard output
     std::string data_dir;               // where the demo's data files are
+    std::string wav;                    // "" none
+    std::string video;                  // "" none
+    uint32_t scale = 3;                 // video pixels per frame pixel, each way
 };
 
 // Parses argv into options. On --help prints the usage and exits 0; on a bad option prints

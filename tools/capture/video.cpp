@@ -1,0 +1,132 @@
+#include "tools/capture/video.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr int VIDEO_CHILD_FD = 3;
+constexpr int AUDIO_CHILD_FD = 4;
+constexpr int PIPE_BYTES = 1 << 20; // several frames in flight, so neither pipe starves ffmpeg
+// ffmpeg opens its inputs one after the other and would read seconds of each before starting;
+// the capture writes both streams in step, so it must start from a single packet of each.
+
+// Containers whose players expect 4:2:0 chroma; elsewhere ffmpeg's own choice stands.
+bool wants_yuv420(const std::string& path) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    return ext == ".mp4" || ext == ".m4v" || ext == ".mov" || ext == ".mkv";
+}
+
+std::vector<std::string> ffmpeg_arguments(const std::string& path, uint32_t fps, uint32_t scale,
+                                          uint32_t audio_rate) {
+    std::vector<std::string> args = {
+        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        "-f", "rawvideo", "-pixel_format", "rgb565le", "-video_size", "320x240",
+        "-framerate", std::to_string(fps), "-thread_queue_size", "512", "-probesize", "32",
+        "-i", "pipe:" + std::to_string(VIDEO_CHILD_FD),
+        "-f", "s16le", "-sample_rate", std::to_string(audio_rate), "-channels", "2",
+        "-thread_queue_size", "512", "-probesize", "32", "-analyzeduration", "0",
+        "-i", "pipe:" + std::to_string(AUDIO_CHILD_FD),
+        "-vf", "scale=iw*" + std::to_string(scale) + ":ih*" + std::to_string(scale) +
+                   ":flags=neighbor"};
+    if (wants_yuv420(path)) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
+    args.push_back(path);
+    return args;
+}
+
+[[noreturn]] void exec_ffmpeg(const std::vector<std::string>& args, int video_read,
+                              int audio_read) {
+    // Move both read ends out of the way first, so placing them at 3 and 4 cannot clobber.
+    const int video = fcntl(video_read, F_DUPFD, 10);
+    const int audio = fcntl(audio_read, F_DUPFD, 10);
+    if (video < 0 || audio < 0 || dup2(video, VIDEO_CHILD_FD) < 0 ||
+        dup2(audio, AUDIO_CHILD_FD) < 0)
+        _exit(127);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp("ffmpeg", argv.data());
+    _exit(127);
+}
+
+void write_all(VideoEncoder& video, int fd, const uint8_t* bytes, size_t size) {
+    while (size > 0 && !video.failed) {
+        const ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            video.failed = true;
+            break;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+} // namespace
+
+bool program_on_path(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool video_start(VideoEncoder& video, const std::string& path, uint32_t fps, uint32_t scale,
+                 uint32_t audio_rate) {
+    video.path = path;
+    int video_pipe[2], audio_pipe[2];
+    if (pipe2(video_pipe, O_CLOEXEC) != 0 || pipe2(audio_pipe, O_CLOEXEC) != 0) {
+        std::perror("moonlark-capture: pipe");
+        return false;
+    }
+    const std::vector<std::string> args = ffmpeg_arguments(path, fps, scale, audio_rate);
+    video.pid = fork();
+    if (video.pid == 0) exec_ffmpeg(args, video_pipe[0], audio_pipe[0]);
+    close(video_pipe[0]);
+    close(audio_pipe[0]);
+    video.video_fd = video_pipe[1];
+    video.audio_fd = audio_pipe[1];
+    fcntl(video.video_fd, F_SETPIPE_SZ, PIPE_BYTES);
+    fcntl(video.audio_fd, F_SETPIPE_SZ, PIPE_BYTES);
+    if (video.pid < 0) {
+        std::perror("moonlark-capture: fork");
+        video.failed = true;
+    }
+    return video.pid > 0;
+}
+
+void video_write(VideoEncoder& video, const uint8_t* frame_le, size_t frame_bytes,
+                 const std::vector<uint8_t>& audio) {
+    write_all(video, video.video_fd, frame_le, frame_bytes);
+    write_all(video, video.audio_fd, audio.data(), audio.size());
+}
+
+bool video_finish(VideoEncoder& video) {
+    close(video.video_fd);
+    close(video.audio_fd);
+    int status = 0;
+    const bool waited = video.pid > 0 && waitpid(video.pid, &status, 0) == video.pid;
+    if (waited && !video.failed && WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    std::fprintf(stderr, "moonlark-capture: ffmpeg could not encode '%s'%s\n", video.path.c_str(),
+                 waited && WIFEXITED(status) && WEXITSTATUS(status) == 127
+                     ? " (ffmpeg did not start)"
+                     : "");
+    std::remove(video.path.c_str());
+    return false;
+}

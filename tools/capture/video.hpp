@@ -1,0 +1,30 @@
+#pragma once
+// Frames and music encoded into a video file by the ffmpeg program, fed through two pipes.
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct VideoEncoder {
+    pid_t pid = -1;
+    int video_fd = -1; // RGB565 little-endian frames, 320x240
+    int audio_fd = -1; // 16-bit little-endian stereo samples
+    std::string path;
+    bool failed = false;
+};
+
+// Whether a program of that name is on the PATH.
+bool program_on_path(const char* name);
+
+// Starts ffmpeg writing path; frames are scaled by `scale` with nearest-neighbour sampling.
+// Returns false (after printing why) when it cannot be started.
+bool video_start(VideoEncoder& video, const std::string& path, uint32_t fps, uint32_t scale,
+                 uint32_t audio_rate);
+
+// Sends one frame and the music that plays during it.
+void video_write(VideoEncoder& video, const uint8_t* frame_le, size_t frame_bytes,
+                 const std::vector<uint8_t>& audio);
+
+// Ends the streams and waits for ffmpeg. On any failure prints why, removes the partial
+// file and returns false.
+bool video_finish(VideoEncoder& video);
