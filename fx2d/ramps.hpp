@@ -9,7 +9,9 @@ inline constexpr int32_t RAMP_SIZE = 256;
 extern uint16_t ramp_bank[RAMP_SLOTS * RAMP_SIZE];
 
 // Entry 0 of slot k.
-inline uint16_t* ramp_slot(int32_t slot) { return ramp_bank + slot * RAMP_SIZE; }
+inline uint16_t* ramp_slot(int32_t slot) {
+    return ramp_bank + slot * RAMP_SIZE;
+}
 
 // A ramp colour packs components at RGB565 field width: bits 0-7 red (0-31),
 // bits 8-15 green (0-63), bits 16-23 blue (0-31).

@@ -41,7 +41,9 @@ void exec_launcher() {
     close(here);
 }
 
-bool direct_frame() { return screen->pitch == FRAME_PITCH; }
+bool direct_frame() {
+    return screen->pitch == FRAME_PITCH;
+}
 
 void lock_frame() {
     SDL_LockSurface(screen);
@@ -85,9 +87,13 @@ bool screen_failed(const char* what) {
 
 } // namespace
 
-uint32_t platform_ticks() { return SDL_GetTicks(); }
+uint32_t platform_ticks() {
+    return SDL_GetTicks();
+}
 
-uint16_t* platform_frame() { return current_frame; }
+uint16_t* platform_frame() {
+    return current_frame;
+}
 
 void handle_event(const SDL_Event& e) {
     const bool quit_button = e.type == SDL_JOYBUTTONDOWN && e.jbutton.button == QUIT_BUTTON;
@@ -96,7 +102,8 @@ void handle_event(const SDL_Event& e) {
 }
 
 void drain_events() {
-    while (SDL_PollEvent(&event)) handle_event(event);
+    while (SDL_PollEvent(&event))
+        handle_event(event);
 }
 
 bool open_screen_and_joypad() {
@@ -135,7 +142,8 @@ int run_demo() {
     build_tables_and_objects();
     start_time = SDL_GetTicks();
     start_music();
-    while (quit_flag == 0) run_frame();
+    while (quit_flag == 0)
+        run_frame();
     SDL_Quit();
     stop_music();
     exec_launcher();

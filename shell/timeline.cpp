@@ -19,7 +19,7 @@ int32_t renderer_choice = 0;
 int32_t scene_fill_mode = 0;
 int32_t scene_ramp_slot = 0;
 
-const int32_t TIMELINE_THRESHOLDS[TIMELINE_STATES] = {13152, 25756,  50416, 75624,
+const int32_t TIMELINE_THRESHOLDS[TIMELINE_STATES] = {13152,  25756,  50416, 75624,
                                                       100832, 126040, 150152};
 
 namespace {

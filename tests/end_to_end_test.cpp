@@ -22,7 +22,8 @@ std::vector<ChecksumLine> parse_checksums(const std::string& text) {
     std::vector<ChecksumLine> lines;
     std::istringstream in(text);
     ChecksumLine line;
-    while (in >> line.k >> line.clock >> line.state >> line.crc) lines.push_back(line);
+    while (in >> line.k >> line.clock >> line.state >> line.crc)
+        lines.push_back(line);
     return lines;
 }
 
@@ -159,10 +160,17 @@ TEST(Capture, BadOptionsExitWithStatusTwo) {
     const std::string falling = write_file(dir, "falling", "10 20 15");
     const std::string words = write_file(dir, "words", "10 ten");
     const std::vector<std::vector<std::string>> bad = {
-        {"--frobnicate"},        {"--fps"},       {"--fps", "0"},
-        {"--fps", "x"},          {"--at", "100"}, {"--until", "-5"},
-        {"--ticks", falling},    {"--ticks", words}, {"--ticks", dir + "/absent"},
-        {"--fps", "30", "--ticks", falling}, {"--data", dir + "/absent"},
+        {"--frobnicate"},
+        {"--fps"},
+        {"--fps", "0"},
+        {"--fps", "x"},
+        {"--at", "100"},
+        {"--until", "-5"},
+        {"--ticks", falling},
+        {"--ticks", words},
+        {"--ticks", dir + "/absent"},
+        {"--fps", "30", "--ticks", falling},
+        {"--data", dir + "/absent"},
     };
     for (const auto& args : bad) {
         const ProcessResult r = capture(args);

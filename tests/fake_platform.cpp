@@ -5,6 +5,10 @@
 uint32_t fake_ticks = 0;
 uint16_t fake_frame[320 * 240];
 
-uint32_t platform_ticks() { return fake_ticks; }
+uint32_t platform_ticks() {
+    return fake_ticks;
+}
 
-uint16_t* platform_frame() { return fake_frame; }
+uint16_t* platform_frame() {
+    return fake_frame;
+}

@@ -20,7 +20,8 @@ using Clock = std::chrono::steady_clock;
     dup2(err_fd, STDERR_FILENO);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execv(args[0], args.data());
     _exit(127);
@@ -80,7 +81,8 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::strin
             kill(pid, SIGKILL);
         }
     }
-    while (fds[0] >= 0 || fds[1] >= 0) read_pipes(fds, texts, 100);
+    while (fds[0] >= 0 || fds[1] >= 0)
+        read_pipes(fds, texts, 100);
     result.status = status_of(wait_status);
     return result;
 }

@@ -4,10 +4,10 @@
 #include <vector>
 
 struct ProcessResult {
-    int status = -1;       // exit status, or 128 + signal number
+    int status = -1; // exit status, or 128 + signal number
     bool timed_out = false;
-    std::string out;       // standard output
-    std::string err;       // standard error
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // Runs argv[0] with its arguments in folder cwd ("" for the current one). When term_after_ms

@@ -21,7 +21,8 @@ TEST_F(Ramps, WorkedExamples) {
     EXPECT_EQ(entry(1, 255), 0xFFFF);
     EXPECT_EQ(entry(4, 0), 0xF3C7);
     EXPECT_EQ(entry(4, 255), 0xFBE7);
-    for (int32_t i = 0; i < 128; ++i) EXPECT_EQ(entry(12, i), 0x0000) << "slot 12 entry " << i;
+    for (int32_t i = 0; i < 128; ++i)
+        EXPECT_EQ(entry(12, i), 0x0000) << "slot 12 entry " << i;
 }
 
 // The single-precision accumulation must land exactly on each segment's end colour.
@@ -54,7 +55,8 @@ TEST_F(Ramps, EverySegmentEndsOnItsEndColour) {
 TEST(BuildRamp, WritesOnlyItsRange) {
     uint16_t ramp[8] = {1, 1, 1, 1, 1, 1, 1, 1};
     build_ramp(ramp, ramp_colour(0, 0, 0), ramp_colour(31, 63, 31), 3, 2); // empty range
-    for (uint16_t v : ramp) EXPECT_EQ(v, 1);
+    for (uint16_t v : ramp)
+        EXPECT_EQ(v, 1);
     build_ramp(ramp, ramp_colour(0, 0, 0), ramp_colour(31, 63, 31), 2, 5);
     EXPECT_EQ(ramp[1], 1);
     EXPECT_EQ(ramp[5], 0xFFFF);

@@ -41,7 +41,8 @@ class Shell : public ::testing::Test {
     }
     // Pushes the events, then runs one whole frame of the loop.
     static void frame_with(std::initializer_list<SDL_Event> events) {
-        for (SDL_Event e : events) ASSERT_EQ(SDL_PushEvent(&e), 0);
+        for (SDL_Event e : events)
+            ASSERT_EQ(SDL_PushEvent(&e), 0);
         run_frame();
     }
 };

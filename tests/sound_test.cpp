@@ -71,17 +71,17 @@ TEST(CaptureSound, WavIsExactlyAsLongAsTheFrames) {
 }
 
 std::string probe(const std::string& path) {
-    const ProcessResult r = run_process(
-        {"/usr/bin/ffprobe", "-v", "error", "-show_entries",
-         "stream=codec_type,width,height,r_frame_rate,duration", "-of", "compact", path},
-        "");
+    const ProcessResult r = run_process({"/usr/bin/ffprobe", "-v", "error", "-show_entries",
+                                         "stream=codec_type,width,height,r_frame_rate,duration",
+                                         "-of", "compact", path},
+                                        "");
     return r.out;
 }
 
 TEST(CaptureSound, VideoHasScaledFramesAndMusicOfTheSameLength) {
     const std::string dir = make_temp_dir();
-    const ProcessResult r = run_process(
-        {CAPTURE_BIN, "--fps", "25", "--until", "2000", "--video", "demo.mp4"}, dir);
+    const ProcessResult r =
+        run_process({CAPTURE_BIN, "--fps", "25", "--until", "2000", "--video", "demo.mp4"}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(probe(dir + "/demo.mp4"),
               "stream|codec_type=video|width=960|height=720|r_frame_rate=25/1|duration=2.040000\n"
@@ -92,8 +92,7 @@ TEST(CaptureSound, VideoHasScaledFramesAndMusicOfTheSameLength) {
 TEST(CaptureSound, VideoWithoutFfmpegNamesThePackage) {
     const std::string dir = make_temp_dir();
     const ProcessResult r = run_process(
-        {"/usr/bin/env", "PATH=" + dir, CAPTURE_BIN, "--until", "100", "--video", "demo.mp4"},
-        dir);
+        {"/usr/bin/env", "PATH=" + dir, CAPTURE_BIN, "--until", "100", "--video", "demo.mp4"}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("apt-get install ffmpeg"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir + "/demo.mp4"));

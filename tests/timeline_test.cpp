@@ -25,11 +25,19 @@ std::vector<Selection> scenes;
 
 } // namespace
 
-uint32_t platform_ticks() { return ticks; }
-uint16_t* platform_frame() { return frame; }
+uint32_t platform_ticks() {
+    return ticks;
+}
+uint16_t* platform_frame() {
+    return frame;
+}
 
-void draw_ground(uint16_t*) { calls.push_back("ground"); }
-void draw_texture_backdrop(uint16_t*) { calls.push_back("backdrop"); }
+void draw_ground(uint16_t*) {
+    calls.push_back("ground");
+}
+void draw_texture_backdrop(uint16_t*) {
+    calls.push_back("backdrop");
+}
 void draw_tunnel(uint16_t*, const uint16_t* ramp) {
     calls.push_back("tunnel " + std::to_string((ramp - ramp_bank) / RAMP_SIZE));
 }
@@ -39,7 +47,9 @@ void draw_sine_layers(uint16_t*, const uint16_t* ramp) {
 void draw_radial_blur(uint16_t*, int32_t variant) {
     calls.push_back("blur " + std::to_string(variant));
 }
-void load_planes_from_image() { calls.push_back("planes"); }
+void load_planes_from_image() {
+    calls.push_back("planes");
+}
 void animate_and_draw_scene(uint16_t*, int32_t variant) {
     calls.push_back("scene");
     scenes.push_back({scene_selector, renderer_choice, scene_fill_mode, scene_ramp_slot, variant});
@@ -68,9 +78,12 @@ class Timeline : public ::testing::Test {
 using Calls = std::vector<std::string>;
 
 TEST_F(Timeline, EachStateDrawsItsStage) {
-    const Calls expected[] = {{"ground", "scene"}, {"blur 1"},
-                              {"backdrop", "scene"}, {"tunnel 4", "scene"},
-                              {"sine 5", "scene"}, {"scene"},
+    const Calls expected[] = {{"ground", "scene"},
+                              {"blur 1"},
+                              {"backdrop", "scene"},
+                              {"tunnel 4", "scene"},
+                              {"sine 5", "scene"},
+                              {"scene"},
                               {"blur 0"}};
     for (int32_t state = 0; state < TIMELINE_STATES; ++state) {
         timeline_state = state;
@@ -84,8 +97,8 @@ TEST_F(Timeline, SelectionGlobalsOfEachSceneState) {
         frame_at(0);
     }
     ASSERT_EQ(scenes.size(), 5u);
-    const Selection expected[] = {{0, 0, 8, 1, 0}, {1, 0, 16, 1, 1}, {2, 0, 8, 6, 0},
-                                  {3, 0, 8, 2, 0}, {6, 1, 8, 2, 0}};
+    const Selection expected[] = {
+        {0, 0, 8, 1, 0}, {1, 0, 16, 1, 1}, {2, 0, 8, 6, 0}, {3, 0, 8, 2, 0}, {6, 1, 8, 2, 0}};
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(scenes[i].selector, expected[i].selector) << i;
         EXPECT_EQ(scenes[i].renderer, expected[i].renderer) << i;
@@ -115,7 +128,8 @@ TEST_F(Timeline, OneTransitionPerFrameAndPlanesLoadedOnce) {
     int planes = 0;
     while (quit_flag == 0) {
         states.push_back(timeline_state);
-        for (const std::string& call : frame_at(1000000)) planes += call == "planes";
+        for (const std::string& call : frame_at(1000000))
+            planes += call == "planes";
         ASSERT_LT(states.size(), 20u);
     }
     EXPECT_EQ(states, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6}));
@@ -139,7 +153,8 @@ TEST_F(Timeline, StateFiveClearsTheFrame) {
     std::fill(std::begin(frame), std::end(frame), 0xFFFF);
     timeline_state = 5;
     frame_at(0);
-    for (uint16_t pixel : frame) ASSERT_EQ(pixel, 0);
+    for (uint16_t pixel : frame)
+        ASSERT_EQ(pixel, 0);
 }
 
 } // namespace

@@ -27,9 +27,9 @@ namespace {
 constexpr size_t FRAME_PIXELS = 320 * 240;
 constexpr size_t FRAME_BYTES = FRAME_PIXELS * 2;
 
-uint32_t virtual_ticks = 0;     // every reading within a frame returns the same value
-uint16_t frame[FRAME_PIXELS];   // persists between frames, like the demo's screen
-uint8_t frame_le[FRAME_BYTES];  // the frame as little-endian bytes, for checksums and raw output
+uint32_t virtual_ticks = 0;    // every reading within a frame returns the same value
+uint16_t frame[FRAME_PIXELS];  // persists between frames, like the demo's screen
+uint8_t frame_le[FRAME_BYTES]; // the frame as little-endian bytes, for checksums and raw output
 
 struct Outputs {
     std::FILE* checksums = nullptr;
@@ -39,9 +39,9 @@ struct Outputs {
     size_t next_at = 0;
     WavFile wav;
     VideoEncoder video;
-    std::string video_path;      // absolute, as ffmpeg runs in the data folder
-    std::vector<uint8_t> audio;  // the music of the current frame
-    bool music = false;          // the music is mixed for --wav or --video
+    std::string video_path;     // absolute, as ffmpeg runs in the data folder
+    std::vector<uint8_t> audio; // the music of the current frame
+    bool music = false;         // the music is mixed for --wav or --video
 };
 
 [[noreturn]] void fail(const std::string& message, int status) {
@@ -175,9 +175,13 @@ uint32_t ticks_of_frame(const CaptureOptions& options, uint64_t k) {
 
 } // namespace
 
-uint32_t platform_ticks() { return virtual_ticks; }
+uint32_t platform_ticks() {
+    return virtual_ticks;
+}
 
-uint16_t* platform_frame() { return frame; }
+uint16_t* platform_frame() {
+    return frame;
+}
 
 int main(int argc, char** argv) {
     const CaptureOptions options = parse_capture_options(argc, argv, MOONLARK_DATA_DIR);

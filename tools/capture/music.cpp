@@ -20,7 +20,9 @@ void append_le(const int16_t* samples, size_t count, std::vector<uint8_t>& out) 
 
 } // namespace
 
-uint32_t music_rate() { return md_mixfreq; }
+uint32_t music_rate() {
+    return md_mixfreq;
+}
 
 std::string start_music(const char* module_file) {
     MikMod_RegisterDriver(&drv_nos); // mixes in software, writes nowhere: we pull the samples

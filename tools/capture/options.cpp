@@ -19,7 +19,8 @@ constexpr const char* USAGE =
     "\n"
     "  --fps N             frames per second of the virtual clock (default 60)\n"
     "  --ticks FILE        frame k sees the k-th number of FILE as its clock instead\n"
-    "                      (non-decreasing unsigned integers; the capture stops when they run out)\n"
+    "                      (non-decreasing unsigned integers; the capture stops when they run "
+    "out)\n"
     "  --until MS          stop after the first frame whose scene clock is at least MS\n"
     "  --checksums FILE    one line per frame: 'k scene_clock state crc32' ('-': standard output)\n"
     "  --png DIR           write frames as DIR/frame_NNNNN.png (320x240 RGB)\n"
@@ -122,7 +123,8 @@ CaptureOptions parse_capture_options(int argc, char** argv, const std::string& d
                                                  "--png", "--at",    "--raw",   "--data",
                                                  "--wav", "--video", "--scale"};
         bool known = false;
-        for (const char* option : WITH_VALUE) known = known || name == option;
+        for (const char* option : WITH_VALUE)
+            known = known || name == option;
         if (!known) bad_option("unknown option '" + name + "'");
         if (!inline_value) {
             if (i + 1 >= argc) bad_option("option '" + name + "' needs a value");

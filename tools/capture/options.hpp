@@ -6,18 +6,18 @@
 #include <vector>
 
 struct CaptureOptions {
-    uint32_t fps = 60;                  // frame k sees ticks floor(k * 1000 / fps)
-    std::vector<uint32_t> ticks;        // with --ticks: frame k sees ticks[k] instead
+    uint32_t fps = 60;           // frame k sees ticks floor(k * 1000 / fps)
+    std::vector<uint32_t> ticks; // with --ticks: frame k sees ticks[k] instead
     bool ticks_from_file = false;
-    std::optional<int32_t> until;       // stop after the first frame whose clock reaches it
-    std::string checksums;              // "" none, "-" standard output
-    std::string png_dir;                // "" none
-    std::vector<int32_t> png_at;        // empty: every frame
-    std::string raw;                    // "" none, "-" standard output
-    std::string data_dir;               // where the demo's data files are
-    std::string wav;                    // "" none
-    std::string video;                  // "" none
-    uint32_t scale = 3;                 // video pixels per frame pixel, each way
+    std::optional<int32_t> until; // stop after the first frame whose clock reaches it
+    std::string checksums;        // "" none, "-" standard output
+    std::string png_dir;          // "" none
+    std::vector<int32_t> png_at;  // empty: every frame
+    std::string raw;              // "" none, "-" standard output
+    std::string data_dir;         // where the demo's data files are
+    std::string wav;              // "" none
+    std::string video;            // "" none
+    uint32_t scale = 3;           // video pixels per frame pixel, each way
 };
 
 // Parses argv into options. On --help prints the usage and exits 0; on a bad option prints

@@ -14,14 +14,14 @@ void rgb565_to_rgb888(uint16_t pixel, uint8_t* rgb) {
 
 bool write_frame_png(const std::string& path, const uint16_t* frame) {
     std::vector<uint8_t> rgb(320 * 240 * 3);
-    for (size_t i = 0; i < 320 * 240; ++i) rgb565_to_rgb888(frame[i], &rgb[i * 3]);
+    for (size_t i = 0; i < 320 * 240; ++i)
+        rgb565_to_rgb888(frame[i], &rgb[i * 3]);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = 320;
     image.height = 240;
     image.format = PNG_FORMAT_RGB;
     if (png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr)) return true;
-    std::fprintf(stderr, "moonlark-capture: cannot write '%s': %s\n", path.c_str(),
-                 image.message);
+    std::fprintf(stderr, "moonlark-capture: cannot write '%s': %s\n", path.c_str(), image.message);
     return false;
 }

@@ -27,16 +27,43 @@ bool wants_yuv420(const std::string& path) {
 
 std::vector<std::string> ffmpeg_arguments(const std::string& path, uint32_t fps, uint32_t scale,
                                           uint32_t audio_rate) {
-    std::vector<std::string> args = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-        "-f", "rawvideo", "-pixel_format", "rgb565le", "-video_size", "320x240",
-        "-framerate", std::to_string(fps), "-thread_queue_size", "512", "-probesize", "32",
-        "-i", "pipe:" + std::to_string(VIDEO_CHILD_FD),
-        "-f", "s16le", "-sample_rate", std::to_string(audio_rate), "-channels", "2",
-        "-thread_queue_size", "512", "-probesize", "32", "-analyzeduration", "0",
-        "-i", "pipe:" + std::to_string(AUDIO_CHILD_FD),
-        "-vf", "scale=iw*" + std::to_string(scale) + ":ih*" + std::to_string(scale) +
-                   ":flags=neighbor"};
+    std::vector<std::string> args = {"ffmpeg",
+                                     "-hide_banner",
+                                     "-loglevel",
+                                     "error",
+                                     "-nostdin",
+                                     "-y",
+                                     "-f",
+                                     "rawvideo",
+                                     "-pixel_format",
+                                     "rgb565le",
+                                     "-video_size",
+                                     "320x240",
+                                     "-framerate",
+                                     std::to_string(fps),
+                                     "-thread_queue_size",
+                                     "512",
+                                     "-probesize",
+                                     "32",
+                                     "-i",
+                                     "pipe:" + std::to_string(VIDEO_CHILD_FD),
+                                     "-f",
+                                     "s16le",
+                                     "-sample_rate",
+                                     std::to_string(audio_rate),
+                                     "-channels",
+                                     "2",
+                                     "-thread_queue_size",
+                                     "512",
+                                     "-probesize",
+                                     "32",
+                                     "-analyzeduration",
+                                     "0",
+                                     "-i",
+                                     "pipe:" + std::to_string(AUDIO_CHILD_FD),
+                                     "-vf",
+                                     "scale=iw*" + std::to_string(scale) + ":ih*" +
+                                         std::to_string(scale) + ":flags=neighbor"};
     if (wants_yuv420(path)) args.insert(args.end(), {"-pix_fmt", "yuv420p"});
     args.push_back(path);
     return args;
@@ -51,7 +78,8 @@ std::vector<std::string> ffmpeg_arguments(const std::string& path, uint32_t fps,
         dup2(audio, AUDIO_CHILD_FD) < 0)
         _exit(127);
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execvp("ffmpeg", argv.data());
     _exit(127);
@@ -123,10 +151,9 @@ bool video_finish(VideoEncoder& video) {
     int status = 0;
     const bool waited = video.pid > 0 && waitpid(video.pid, &status, 0) == video.pid;
     if (waited && !video.failed && WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    std::fprintf(stderr, "moonlark-capture: ffmpeg could not encode '%s'%s\n", video.path.c_str(),
-                 waited && WIFEXITED(status) && WEXITSTATUS(status) == 127
-                     ? " (ffmpeg did not start)"
-                     : "");
+    std::fprintf(
+        stderr, "moonlark-capture: ffmpeg could not encode '%s'%s\n", video.path.c_str(),
+        waited && WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (ffmpeg did not start)" : "");
     std::remove(video.path.c_str());
     return false;
 }

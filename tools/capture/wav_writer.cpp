@@ -10,7 +10,8 @@ constexpr uint16_t BYTES_PER_SAMPLE = 2;
 constexpr uint32_t HEADER_BYTES = 44;
 
 void put32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 void put16(uint8_t* at, uint16_t value) {
