@@ -1,0 +1,246 @@
+#include "render3d/raster.hpp"
+
+#include "assets/pictures.hpp"
+#include "fx2d/ramps.hpp"
+#include "fx2d/tables.hpp"
+#include "render3d/face_order.hpp"
+
+#include <algorithm>
+
+int32_t fill_mode = FILL_GOURAUD;
+EnvironmentCoordinate environment_coordinates[MESH_MAX_VERTICES];
+
+namespace {
+
+// The violet light map as the environment fill's fixed texture: 64 x 64 texels.
+const Texture VIOLET_LIGHT{2, violet_light_map};
+
+// The change per step of a quantity that changes by `change` over `steps` steps:
+// (change * 65536 / steps) >> 16, the product wrapping to 32 bits.
+int32_t per_step(int32_t change, int32_t steps) {
+    return wrap_mul(change, reciprocal(steps)) >> 16;
+}
+
+// One edge of a triangle while it is walked down the scanlines.
+template <int N> struct EdgeWalk {
+    int32_t at[N + 1];    // x in 24.8, then the attributes x 256, at the current scanline
+    int32_t slope[N + 1]; // their change per scanline
+};
+
+// The edge from `top` to `bottom`, at top's scanline. A flat edge does not move.
+template <int N> EdgeWalk<N> edge_walk(const FillVertex& top, const FillVertex& bottom) {
+    const int32_t dy = wrap_sub(bottom.y, top.y);
+    EdgeWalk<N> edge;
+    for (int k = 0; k <= N; ++k) {
+        const int32_t from = k == 0 ? top.x : top.a[k - 1];
+        const int32_t to = k == 0 ? bottom.x : bottom.a[k - 1];
+        edge.at[k] = from << 8;
+        edge.slope[k] = dy == 0 ? 0 : per_step(wrap_sub(to, from) << 8, dy);
+    }
+    return edge;
+}
+
+// Moves the edge down by `scanlines` (which may exceed 2^31: the sums wrap all the same).
+template <int N> void advance(EdgeWalk<N>& edge, int64_t scanlines) {
+    const int32_t n = static_cast<int32_t>(static_cast<uint32_t>(scanlines));
+    for (int k = 0; k <= N; ++k)
+        edge.at[k] = wrap_add(edge.at[k], wrap_mul(edge.slope[k], n));
+}
+
+// Colour rule of the Gouraud fill: attribute 0 is the shade.
+struct RampRule {
+    const uint16_t* ramp;
+    uint16_t operator()(const int32_t (&a)[1]) const { return ramp[ramp_index(a[0])]; }
+};
+
+// Colour rule of the textured fills: attributes 0 and 1 are u and v.
+struct TextureRule {
+    const Texture& texture;
+    uint16_t operator()(const int32_t (&a)[2]) const {
+        return texture.pixels[texel_index(a[0], a[1], texture.shift)];
+    }
+};
+
+// Fills the span between the two edges into `row`. The pixel left + j takes the attributes
+// A_left + (j + 1) * slope: they advance before each pixel, and the right end is excluded.
+template <int N, class Rule>
+void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const Rule& rule) {
+    const int32_t xa = a.at[0] >> 8, xb = b.at[0] >> 8;
+    if (xa == xb) return;
+    const EdgeWalk<N>& l = xa < xb ? a : b;
+    const EdgeWalk<N>& r = xa < xb ? b : a;
+    const int32_t left = l.at[0] >> 8, width = (r.at[0] >> 8) - left; // below 2^24
+    const PixelRange columns = clip_to_frame(left, int64_t{left} + width, FRAME_WIDTH);
+    if (columns.first >= columns.end) return;
+    int32_t slope[N], value[N];
+    for (int k = 0; k < N; ++k) {
+        slope[k] = per_step(wrap_sub(r.at[k + 1], l.at[k + 1]), width);
+        value[k] = wrap_add(l.at[k + 1], wrap_mul(slope[k], columns.first - left + 1));
+    }
+    for (int32_t x = columns.first; x < columns.end; ++x) {
+        row[x] = rule(value);
+        for (int k = 0; k < N; ++k)
+            value[k] = wrap_add(value[k], slope[k]);
+    }
+}
+
+// Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
+// y_first's scanline. Scanline y lands in frame row y + 1; rows off the frame are skipped
+// by moving both edges past them at once.
+template <int N, class Rule>
+void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge, int32_t y_first, int32_t y_end,
+               const Rule& rule, uint16_t* frame) {
+    const PixelRange rows = clip_to_frame(int64_t{y_first} + 1, int64_t{y_end} + 1, FRAME_HEIGHT);
+    if (rows.first >= rows.end) return;
+    advance(long_edge, int64_t{rows.first} - 1 - y_first);
+    advance(short_edge, int64_t{rows.first} - 1 - y_first);
+    for (int32_t r = rows.first; r < rows.end; ++r) {
+        fill_span(short_edge, long_edge, frame + r * FRAME_WIDTH, rule);
+        advance(long_edge, 1);
+        advance(short_edge, 1);
+    }
+}
+
+// Fills the triangle with N interpolated attributes, coloured by `rule`: the upper part
+// between edges TM and TB, then the lower part between MB and TB (T, M, B by ascending y).
+// No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
+template <int N, class Rule>
+void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* frame) {
+    const FillVertex* v[3] = {&corners[0], &corners[1], &corners[2]};
+    std::stable_sort(v, v + 3,
+                     [](const FillVertex* p, const FillVertex* q) { return p->y < q->y; });
+    const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
+    EdgeWalk<N> long_edge = edge_walk<N>(t, b);
+    fill_part(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
+    advance(long_edge, int64_t{m.y} - t.y);
+    fill_part(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
+}
+
+FillVertex shaded_corner(int32_t vertex) {
+    const ProjectedPoint& p = projected_points[vertex];
+    return {p.x, p.y, {p.shade, 0}};
+}
+
+FillVertex textured_corner(int32_t vertex) {
+    const ProjectedPoint& p = projected_points[vertex];
+    const EnvironmentCoordinate& e = environment_coordinates[vertex];
+    return {p.x, p.y, {e.u, e.v}};
+}
+
+bool face_faces_viewer(const Face& face) {
+    return faces_viewer(projected_points[face.corners[0].vertex],
+                        projected_points[face.corners[1].vertex],
+                        projected_points[face.corners[2].vertex]);
+}
+
+// Keys and sorts all faces of the Mesh: face_order then lists them far to near.
+void order_faces(const Mesh& mesh) {
+    build_depth_keys(mesh);
+    sort_faces(0, mesh.face_count - 1, depth_keys);
+}
+
+const Face& face_at(const Mesh& mesh, int32_t position) {
+    return mesh.faces[face_order[position]];
+}
+
+void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
+    rotate_vertex_normals(mesh);
+    compute_vertex_shades(mesh);
+    order_faces(mesh);
+    for (int32_t k = 0; k < mesh.face_count; ++k) {
+        const Face& face = face_at(mesh, k);
+        if (!face_faces_viewer(face)) continue;
+        const FillVertex corners[3] = {shaded_corner(face.corners[0].vertex),
+                                       shaded_corner(face.corners[1].vertex),
+                                       shaded_corner(face.corners[2].vertex)};
+        fill_shaded_triangle(corners, ramp, frame);
+    }
+}
+
+// The texture of a face's Material, or none when the Material holds no texture.
+const Texture* material_texture(const Mesh& mesh, const Face& face) {
+    const Material& material = mesh.materials[face.material];
+    return material.type == MATERIAL_TEXTURE ? &material.textures[0] : nullptr;
+}
+
+// Environment-mapped faces: every face from the violet light map, or, by_material, only the
+// faces turned to the viewer, each from its own Material's texture.
+void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame) {
+    rotate_vertex_normals(mesh);
+    order_faces(mesh);
+    compute_environment_coordinates(mesh);
+    for (int32_t k = 0; k < mesh.face_count; ++k) {
+        const Face& face = face_at(mesh, k);
+        if (by_material && !face_faces_viewer(face)) continue;
+        const Texture* texture = by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
+        if (!texture) continue;
+        const FillVertex corners[3] = {textured_corner(face.corners[0].vertex),
+                                       textured_corner(face.corners[1].vertex),
+                                       textured_corner(face.corners[2].vertex)};
+        fill_textured_triangle(corners, *texture, frame);
+    }
+}
+
+} // namespace
+
+EnvironmentCoordinate environment_coordinate(Vec3 rotated_normal) {
+    auto fold = [](int32_t n) {
+        const int32_t c = (n >> 9) + 127;
+        return (c < 0 ? -c : c) & 255;
+    };
+    return {fold(rotated_normal.x), fold(rotated_normal.y)};
+}
+
+void compute_environment_coordinates(const Mesh& mesh) {
+    for (int32_t i = 0; i < mesh.vertex_count; ++i)
+        environment_coordinates[i] = environment_coordinate(rotated_vertex_normals[i]);
+}
+
+int32_t reciprocal(int32_t n) {
+    if (n >= -2048 && n <= 2047) return reciprocal_table[n + 2048];
+    return 65536 / n;
+}
+
+PixelRange clip_to_frame(int64_t first, int64_t end, int32_t size) {
+    const int64_t clipped_first = std::clamp<int64_t>(first, 0, size);
+    const int64_t clipped_end = std::clamp<int64_t>(end, clipped_first, size);
+    return {static_cast<int32_t>(clipped_first), static_cast<int32_t>(clipped_end)};
+}
+
+int32_t ramp_index(int32_t shade) {
+    return std::clamp(shade >> 8, 0, 255);
+}
+
+int32_t texel_index(int32_t u, int32_t v, int32_t shift) {
+    const int32_t side_bits = 8 - shift;
+    const int32_t mask = (1 << side_bits) - 1;
+    const int32_t row = ((v >> 8) >> shift) & mask;
+    const int32_t column = ((u >> 8) >> shift) & mask;
+    return (row << side_bits) + column;
+}
+
+bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const ProjectedPoint& p2) {
+    const int32_t c = wrap_sub(wrap_mul(wrap_sub(p0.x, p1.x), wrap_sub(p2.y, p1.y)),
+                               wrap_mul(wrap_sub(p2.x, p1.x), wrap_sub(p0.y, p1.y)));
+    return c < 0;
+}
+
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame) {
+    fill_triangle<1>(corners, RampRule{ramp}, frame);
+}
+
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
+                            uint16_t* frame) {
+    fill_triangle<2>(corners, TextureRule{texture}, frame);
+}
+
+void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {
+    if (fill_mode == FILL_GOURAUD)
+        draw_gouraud(mesh, ramp_slot(ramp_slot_number), frame);
+    else if (fill_mode == FILL_ENVIRONMENT)
+        draw_environment_mapped(mesh, false, frame);
+}
+
+void draw_mesh_by_material(const Mesh& mesh, uint16_t* frame) {
+    draw_environment_mapped(mesh, true, frame);
+}

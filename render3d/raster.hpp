@@ -1,0 +1,80 @@
+#pragma once
+// The polygon renderers: draw a transformed and projected Mesh into the 320 x 240 RGB565
+// frame as filled triangles in painter's order, far faces first. No depth is stored.
+#include "render3d/mesh.hpp"
+#include "render3d/transform.hpp"
+
+#include <cstdint>
+
+inline constexpr int32_t FRAME_WIDTH = 320;
+inline constexpr int32_t FRAME_HEIGHT = 240;
+
+// Fill modes of draw_mesh.
+inline constexpr int32_t FILL_GOURAUD = 8;      // colour ramp indexed by the vertex shades; culled
+inline constexpr int32_t FILL_ENVIRONMENT = 16; // violet light map by environment coordinates
+
+// draw_mesh's fill mode, stored by its caller right before each call.
+extern int32_t fill_mode;
+
+// Texture coordinates derived from a vertex's rotated normal, each 0..255.
+struct EnvironmentCoordinate {
+    int32_t u, v;
+};
+
+// Rebuilt for the Mesh being drawn by every environment-mapped or material fill.
+extern EnvironmentCoordinate environment_coordinates[MESH_MAX_VERTICES];
+
+// u = |(nx >> 9) + 127| & 255, v likewise from ny: about 127 + 128 * the normal's component,
+// folded into 0..255.
+EnvironmentCoordinate environment_coordinate(Vec3 rotated_normal);
+
+// Fills environment_coordinates for the Mesh's vertices from rotated_vertex_normals.
+void compute_environment_coordinates(const Mesh& mesh);
+
+// A triangle corner for the filler: frame column and row, then one or two attributes
+// (shade, or u and v), each 0..255.
+struct FillVertex {
+    int32_t x, y;
+    int32_t a[2];
+};
+
+// 65536 / n truncated toward zero: from the reciprocal table for n in -2048..2047 (65536 for
+// n = 0), computed directly for an edge taller or a span wider than the table.
+int32_t reciprocal(int32_t n);
+
+// A run of frame rows or columns: first .. end - 1.
+struct PixelRange {
+    int32_t first, end;
+};
+
+// The frame test: the part of first .. end - 1 within 0 .. size - 1, where size is 320 for
+// columns and 240 for rows. A pixel is written only inside both ranges.
+PixelRange clip_to_frame(int64_t first, int64_t end, int32_t size);
+
+// The ramp entry of a running shade (value x 256): shade >> 8, clamped to 0..255.
+int32_t ramp_index(int32_t shade);
+
+// The texel of running coordinates u, v (value x 256) in a texture of 256 >> shift texels a
+// side: row (v >> 8) >> shift and column (u >> 8) >> shift, each masked to the side.
+int32_t texel_index(int32_t u, int32_t v, int32_t shift);
+
+// Whether projected corners p0, p1, p2 run clockwise on the frame (y down):
+// (x0 - x1)(y2 - y1) - (x2 - x1)(y0 - y1) < 0, wrapping to 32 bits. Zero area faces away.
+bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const ProjectedPoint& p2);
+
+// Fills a triangle with attribute 0 as the shade, coloured from a 256-entry ramp.
+// Scanline y lands in frame row y + 1; spans exclude their right end.
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame);
+
+// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture.
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
+                            uint16_t* frame);
+
+// Draws the Mesh in fill_mode: FILL_GOURAUD with the ramp of the given bank slot, faces
+// turned away culled; FILL_ENVIRONMENT with the violet light map, every face filled. Needs
+// this frame's transform_vertices and translate_and_project.
+void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame);
+
+// Draws the Mesh environment-mapped with each face's own Material texture, faces turned away
+// culled. Needs this frame's transform_vertices and translate_and_project.
+void draw_mesh_by_material(const Mesh& mesh, uint16_t* frame);

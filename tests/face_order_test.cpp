@@ -1,0 +1,72 @@
+#include "render3d/face_order.hpp"
+#include "render3d/transform.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// Sorts faces 0..n-1 with the given keys and returns the drawing order.
+std::vector<int> drawing_order(const std::vector<int32_t>& keys) {
+    const int32_t n = static_cast<int32_t>(keys.size());
+    for (int32_t i = 0; i < n; ++i) {
+        depth_keys[i] = keys[i];
+        face_order[i] = static_cast<uint16_t>(i);
+    }
+    sort_faces(0, n - 1, depth_keys);
+    return std::vector<int>(face_order, face_order + n);
+}
+
+TEST(SortFaces, EqualKeysAreExchangedPairwiseFromBothEnds) {
+    EXPECT_EQ(drawing_order({5, 5}), (std::vector<int>{1, 0}));
+    EXPECT_EQ(drawing_order({5, 5, 5}), (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(drawing_order({5, 5, 5, 5}), (std::vector<int>{2, 3, 0, 1}));
+    EXPECT_EQ(drawing_order({5, 5, 5, 5, 5}), (std::vector<int>{3, 4, 2, 0, 1}));
+}
+
+TEST(SortFaces, MixedKeys) {
+    EXPECT_EQ(drawing_order({3, -1, 3, 0, 7}), (std::vector<int>{1, 3, 2, 0, 4}));
+    EXPECT_EQ(drawing_order({-4, 0, 2, 9}), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(drawing_order({}), (std::vector<int>{}));
+}
+
+TEST(SortFaces, LargeInputsComeOutAscendingWithTheirFaces) {
+    std::mt19937 random(7);
+    for (int32_t range : {4, 1000, 1 << 30}) {
+        std::vector<int32_t> keys(MESH_MAX_FACES);
+        for (int32_t& k : keys)
+            k = static_cast<int32_t>(random() % range) - range / 2;
+        const std::vector<int> order = drawing_order(keys);
+        for (int32_t i = 0; i < MESH_MAX_FACES; ++i) {
+            ASSERT_EQ(depth_keys[i], keys[order[i]]) << "position " << i;
+            if (i > 0) {
+                ASSERT_LE(depth_keys[i - 1], depth_keys[i]) << "position " << i;
+            }
+        }
+    }
+}
+
+TEST(DepthKeys, AreTheNegatedFlooredQuarterOfTheDepthSum) {
+    Mesh mesh;
+    mesh.vertex_count = 4;
+    mesh.face_count = 3;
+    mesh.faces.resize(3);
+    const int32_t z[4] = {-1, 3, 4, 0};
+    for (int32_t i = 0; i < 4; ++i)
+        transformed_vertices[i].z = z[i];
+    for (int32_t f = 0; f < 3; ++f) {
+        mesh.faces[f].corners[0].vertex = f; // the other corners are at depth 0
+        mesh.faces[f].corners[1].vertex = 3;
+        mesh.faces[f].corners[2].vertex = 3;
+    }
+    build_depth_keys(mesh);
+    EXPECT_EQ(depth_keys[0], 1);  // sum -1
+    EXPECT_EQ(depth_keys[1], 0);  // sum 3
+    EXPECT_EQ(depth_keys[2], -1); // sum 4
+    for (int f = 0; f < 3; ++f)
+        EXPECT_EQ(face_order[f], f);
+}
+
+} // namespace
