@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -139,7 +140,11 @@ int run_demo() {
     if (!open_screen_and_joypad()) return 1;
     SDL_ShowCursor(0);
     show_title();
-    build_tables_and_objects();
+    if (const std::string error = build_tables_and_objects(); !error.empty()) {
+        std::fprintf(stderr, "moonlark: %s\n", error.c_str());
+        SDL_Quit();
+        return 1;
+    }
     start_time = SDL_GetTicks();
     start_music();
     while (quit_flag == 0)

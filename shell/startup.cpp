@@ -4,8 +4,8 @@
 #include "fx2d/tables.hpp"
 #include "render3d/objects.hpp"
 
-void build_tables_and_objects() {
+std::string build_tables_and_objects() {
     build_all_ramps();
     build_effect_tables();
-    build_objects();
+    return build_objects();
 }

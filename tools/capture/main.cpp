@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     enter_data_dir(options.data_dir);
 
     std::memcpy(frame, title_picture, sizeof frame);
-    build_tables_and_objects();
+    if (const std::string error = build_tables_and_objects(); !error.empty()) fail(error, 1);
     start_time = virtual_ticks;
     start_sound_outputs(out, options);
 
