@@ -60,6 +60,7 @@ std::string read_header(Reader& in, Mesh& m) {
     m.face_count = read_int32(in);
     if (in.ended) return "is shorter than its 12-byte header";
     std::string problem = check_count(m.vertex_count, "vertices", MESH_MAX_VERTICES);
+    // Edges have no capacity of their own: only a negative count is refused.
     if (problem.empty()) problem = check_count(m.edge_count, "edges", INT32_MAX);
     if (problem.empty()) problem = check_count(m.face_count, "faces", MESH_MAX_FACES);
     return problem;
