@@ -4,20 +4,14 @@
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/transform.hpp"
+#include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 
 #include <cmath>
-#include <cstdlib>
 
 RippleTimers ripple_timers = {0, 0, 0};
 
 namespace {
-
-// The C library's rand(), never seeded: its default sequence places the drops, the same on
-// every run. Nothing else in the program may draw from it.
-int32_t ripple_rand() {
-    return std::rand();
-}
 
 int32_t& height(Mesh& mesh, int32_t row, int32_t column) {
     return mesh.vertices[row * GRID_SIDE + column].z;
@@ -54,8 +48,9 @@ void update_sine_field(Mesh& mesh, int32_t t) {
 }
 
 void ripple_drop(Mesh& mesh, int32_t drop_height) {
-    const int32_t a = ripple_rand() % 14 - 7; // column offset
-    const int32_t b = ripple_rand() % 14 - 7; // row offset
+    // The unseeded rand() sequence places the drops, the same on every run.
+    const int32_t a = platform_rand() % 14 - 7; // column offset
+    const int32_t b = platform_rand() % 14 - 7; // row offset
     for (int32_t r = 15 + b; r <= 17 + b; ++r)
         for (int32_t c = 15 + a; c <= 17 + a; ++c)
             height(mesh, r, c) = drop_height;
