@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run capture test clean
+.PHONY: all deps configure build run capture test web web-deps test-web clean
 
 all: build
 
@@ -38,5 +38,35 @@ capture: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The demo as one self-contained web page, and its test in headless Chromium against the
+# native build. scripts/install-web-deps.sh installs emscripten, chromium, libmikmod for the
+# browser (into $(WEB_BUILD)) and the test's node packages.
+WEB_BUILD ?= build-web
+WEB_PAGE = dist/web/index.html
+EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
+# Scene times (ms) of the frames whose canvas the test compares with native PNGs: one per state.
+WEB_SHOT_TIMES = 5000,20000,40000,60000,90000,110000,140000
+
+web-deps:
+	./scripts/install-web-deps.sh $(WEB_BUILD)
+
+web: configure web-deps
+	cmake --build $(BUILD) --target png_to_array -j $(JOBS)
+	$(EMSCRIPTEN_ENV) emcmake cmake -S web -B $(WEB_BUILD)/page -DCMAKE_BUILD_TYPE=Release \
+	    -DPNG_TO_ARRAY=$(abspath $(BUILD))/png_to_array \
+	    -DMIKMOD_PREFIX=$(abspath $(WEB_BUILD))/mikmod/install >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD)/page -j $(JOBS)
+	mkdir -p $(dir $(WEB_PAGE))
+	cp $(WEB_BUILD)/page/index.html $(WEB_PAGE)
+	@echo "$(WEB_PAGE): $$(wc -c < $(WEB_PAGE)) bytes, $$(gzip -9n < $(WEB_PAGE) | wc -c) gzipped"
+
+test-web: web
+	cmake --build $(BUILD) --target moonlark-capture -j $(JOBS)
+	rm -rf $(WEB_BUILD)/native && mkdir -p $(WEB_BUILD)/native
+	$(BUILD)/moonlark-capture --fps 60 --checksums $(WEB_BUILD)/native/checksums.txt \
+	    --png $(WEB_BUILD)/native/png --at $(WEB_SHOT_TIMES)
+	MOONLARK_PAGE=$(WEB_PAGE) MOONLARK_CHECKSUMS=$(WEB_BUILD)/native/checksums.txt \
+	    MOONLARK_PNG_DIR=$(WEB_BUILD)/native/png node --test web/test_web.mjs
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WEB_BUILD) dist
