@@ -7,29 +7,39 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-// Copies of the colour planes, blurred in place by each call; nothing reads them between calls.
-uint8_t working_red[SCREEN_PIXELS];
-uint8_t working_green[SCREEN_PIXELS];
-uint8_t working_blue[SCREEN_PIXELS];
+// The three colour planes packed into one word per pixel, so that one load and one add serve
+// all three channels: red in bits 0..9, green in 10..19, blue in 20..29. A channel holds
+// 0..255; the sum of four fits its ten bits, and after the sum's shift by 2 the channel's
+// upper two bits hold what the next channel's low bits shifted in, which CHANNELS clears.
+constexpr int32_t GREEN_SHIFT = 10;
+constexpr int32_t BLUE_SHIFT = 20;
+constexpr uint32_t CHANNELS = 0xFFu | 0xFFu << GREEN_SHIFT | 0xFFu << BLUE_SHIFT;
 
-// plane[p] = (plane[p] + plane[s1] + plane[s2] + plane[s3]) >> 2, every read before the write
-// (a sample may be p itself); returns the new value.
-uint8_t average_in_place(uint8_t* plane, int32_t p, int32_t s1, int32_t s2, int32_t s3) {
-    const uint8_t v = static_cast<uint8_t>((plane[p] + plane[s1] + plane[s2] + plane[s3]) >> 2);
-    plane[p] = v;
-    return v;
+// Copy of the colour planes, packed, blurred in place by each call; nothing reads it between
+// calls.
+uint32_t working[SCREEN_PIXELS];
+
+void pack_planes() {
+    for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
+        working[p] = red_plane[p] | static_cast<uint32_t>(green_plane[p]) << GREEN_SHIFT |
+                     static_cast<uint32_t>(blue_plane[p]) << BLUE_SHIFT;
 }
 
-// Blurs pixel p of the three working planes from samples s1..s3; returns its RGB565 colour.
+// The RGB565 colour of a packed pixel.
+uint16_t rgb565(uint32_t packed) {
+    return static_cast<uint16_t>((packed & 0xF8) << 8 | (packed >> 7 & 0x7E0) |
+                                 (packed >> 23 & 0x1F));
+}
+
+// Blurs pixel p from samples s1..s3: each channel becomes (p + s1 + s2 + s3) >> 2, every read
+// before the write (a sample may be p itself); returns its RGB565 colour.
 uint16_t blur_pixel(int32_t p, int32_t s1, int32_t s2, int32_t s3) {
-    const int32_t red = average_in_place(working_red, p, s1, s2, s3);
-    const int32_t green = average_in_place(working_green, p, s1, s2, s3);
-    const int32_t blue = average_in_place(working_blue, p, s1, s2, s3);
-    return static_cast<uint16_t>((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3);
+    const uint32_t v = ((working[p] + working[s1] + working[s2] + working[s3]) >> 2) & CHANNELS;
+    working[p] = v;
+    return rgb565(v);
 }
 
 // Blurs one quadrant of rows x columns pixels, starting at (first_row, first_column) next to
@@ -37,20 +47,24 @@ uint16_t blur_pixel(int32_t p, int32_t s1, int32_t s2, int32_t s3) {
 // column parts point left and their row parts up (set A) or down (set B): a quadrant whose
 // steps agree uses set A, the others set B, and multiplying by COLUMN_STEP turns every sample
 // back toward the centre. Samples stay inside the quadrant, between the pixel and the centre,
-// so each is either the pixel itself or one already blurred in this call.
+// so each is either the pixel itself or one already blurred in this call. Every zoom map
+// entry (dy, dx) is its row part, entry (dy, 0), plus its column part, entry (0, dx): the row
+// parts are taken once per row.
 template <int32_t ROW_STEP, int32_t COLUMN_STEP>
 void blur_quadrant(uint16_t* frame, int32_t first_row, int32_t rows, int32_t first_column,
                    int32_t columns) {
     const auto& maps = ROW_STEP == COLUMN_STEP ? zoom_map_a : zoom_map_b;
+    const int16_t *across1 = maps[0], *across2 = maps[1], *across3 = maps[2];
     for (int32_t dy = 0; dy < rows; ++dy) {
         const int32_t start = (first_row + ROW_STEP * dy) * SCREEN_WIDTH + first_column;
-        const int16_t* level1 = maps[0] + dy * SCREEN_WIDTH;
-        const int16_t* level2 = maps[1] + dy * SCREEN_WIDTH;
-        const int16_t* level3 = maps[2] + dy * SCREEN_WIDTH;
+        const int32_t down1 = start + COLUMN_STEP * maps[0][dy * SCREEN_WIDTH];
+        const int32_t down2 = start + COLUMN_STEP * maps[1][dy * SCREEN_WIDTH];
+        const int32_t down3 = start + COLUMN_STEP * maps[2][dy * SCREEN_WIDTH];
         for (int32_t dx = 0; dx < columns; ++dx) {
-            const int32_t p = start + COLUMN_STEP * dx;
-            frame[p] = blur_pixel(p, p + COLUMN_STEP * level1[dx], p + COLUMN_STEP * level2[dx],
-                                  p + COLUMN_STEP * level3[dx]);
+            const int32_t step = COLUMN_STEP * dx;
+            frame[start + step] = blur_pixel(start + step, down1 + step + COLUMN_STEP * across1[dx],
+                                             down2 + step + COLUMN_STEP * across2[dx],
+                                             down3 + step + COLUMN_STEP * across3[dx]);
         }
     }
 }
@@ -68,9 +82,7 @@ BlurCentre blur_centre(int32_t clock, int32_t variant) {
 }
 
 void draw_radial_blur(uint16_t* frame, int32_t variant) {
-    std::memcpy(working_red, red_plane, sizeof working_red);
-    std::memcpy(working_green, green_plane, sizeof working_green);
-    std::memcpy(working_blue, blue_plane, sizeof working_blue);
+    pack_planes();
     const BlurCentre centre = blur_centre(scene_clock, variant);
     const int32_t x = centre.column, y = centre.row;
     blur_quadrant<-1, -1>(frame, y - 1, y, x - 1, x);

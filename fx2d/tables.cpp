@@ -19,6 +19,9 @@ int16_t zoom_map_b[ZOOM_LEVELS][SCREEN_PIXELS];
 uint8_t red_plane[SCREEN_PIXELS];
 uint8_t green_plane[SCREEN_PIXELS];
 uint8_t blue_plane[SCREEN_PIXELS];
+uint8_t tunnel_spiral[SCREEN_PIXELS];
+uint16_t ground_texel[GROUND_ROWS * SCREEN_WIDTH];
+uint16_t backdrop_picture[SCREEN_PIXELS];
 
 namespace {
 
@@ -142,6 +145,19 @@ void build_zoom_maps() {
     }
 }
 
+// The effects' prepared tables (tables.hpp says what each holds), from the maps and pictures.
+void build_prepared_tables() {
+    for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
+        tunnel_spiral[p] = static_cast<uint8_t>(tunnel_map[p].distance + tunnel_map[p].angle);
+    for (int32_t p = 0; p < GROUND_ROWS * SCREEN_WIDTH; ++p)
+        ground_texel[p] = static_cast<uint16_t>((ground_map[p].depth & 127) * 128 +
+                                                (ground_map[p].lateral & 127));
+    for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
+        for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
+            backdrop_picture[y * SCREEN_WIDTH + x] =
+                landscape_texture[(255 - y) * 256 + ((x - 160) & 0xFF)];
+}
+
 } // namespace
 
 void build_effect_tables() {
@@ -151,6 +167,7 @@ void build_effect_tables() {
     build_tunnel_map();
     load_planes(landscape_texture, 256);
     build_zoom_maps();
+    build_prepared_tables();
 }
 
 void load_planes_from_image() {

@@ -52,6 +52,18 @@ extern uint8_t red_plane[SCREEN_PIXELS];
 extern uint8_t green_plane[SCREEN_PIXELS];
 extern uint8_t blue_plane[SCREEN_PIXELS];
 
+// Prepared from the tables above, for the effects' inner loops (built last by
+// build_effect_tables, never changed afterwards):
+// the tunnel's ramp index at scene clock 0, (distance + angle) & 255 of each tunnel map pair;
+extern uint8_t tunnel_spiral[SCREEN_PIXELS];
+// the ground's rows and the ground texture index of each of their pixels at t = 0,
+// (depth & 127) * 128 + (lateral & 127) of each ground map pair;
+inline constexpr int32_t GROUND_ROWS = 180;
+extern uint16_t ground_texel[GROUND_ROWS * SCREEN_WIDTH];
+// the backdrop, the same frame on every call: pixel (x, y) = landscape texel at stored row
+// 255 - y, column (x - 160) & 255.
+extern uint16_t backdrop_picture[SCREEN_PIXELS];
+
 // Builds every table, in a fixed order, with the colour planes holding the landscape texture.
 void build_effect_tables();
 

@@ -53,31 +53,41 @@ struct RampRule {
     uint16_t operator()(const int32_t (&a)[1]) const { return ramp[ramp_index(a[0])]; }
 };
 
-// Colour rule of the textured fills: attributes 0 and 1 are u and v.
+// Colour rule of the textured fills: attributes 0 and 1 are u and v. texel_index's shifts and
+// masks, prepared once per triangle.
 struct TextureRule {
-    const Texture& texture;
+    const uint16_t* pixels;
+    int32_t shift;     // 8 + the texture's shift: from u or v (value x 256) to a texel
+    int32_t mask;      // texels per side - 1
+    int32_t side_bits; // log2 of the texels per side
+    explicit TextureRule(const Texture& texture)
+        : pixels(texture.pixels), shift(8 + texture.shift), mask((1 << (8 - texture.shift)) - 1),
+          side_bits(8 - texture.shift) {}
     uint16_t operator()(const int32_t (&a)[2]) const {
-        return texture.pixels[texel_index(a[0], a[1], texture.shift)];
+        return pixels[((a[1] >> shift) & mask) << side_bits | ((a[0] >> shift) & mask)];
     }
 };
 
 // Fills the span between the two edges into `row`. The pixel left + j takes the attributes
 // A_left + (j + 1) * slope: they advance before each pixel, and the right end is excluded.
+// Only the columns inside the frame are visited; the attributes start where they would be.
 template <int N, class Rule>
 void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const Rule& rule) {
-    const int32_t xa = a.at[0] >> 8, xb = b.at[0] >> 8;
+    const int32_t xa = a.at[0] >> 8, xb = b.at[0] >> 8; // within -2^23 .. 2^23
     if (xa == xb) return;
-    const EdgeWalk<N>& l = xa < xb ? a : b;
-    const EdgeWalk<N>& r = xa < xb ? b : a;
-    const int32_t left = l.at[0] >> 8, width = (r.at[0] >> 8) - left; // below 2^24
-    const PixelRange columns = clip_to_frame(left, int64_t{left} + width, FRAME_WIDTH);
-    if (columns.first >= columns.end) return;
+    const bool a_left = xa < xb;
+    const int32_t left = a_left ? xa : xb, right = a_left ? xb : xa;
+    const int32_t first = std::max(left, 0), end = std::min(right, FRAME_WIDTH);
+    if (first >= end) return;
+    const EdgeWalk<N>& l = a_left ? a : b;
+    const EdgeWalk<N>& r = a_left ? b : a;
+    const int32_t width_reciprocal = reciprocal(right - left);
     int32_t slope[N], value[N];
     for (int k = 0; k < N; ++k) {
-        slope[k] = per_step(wrap_sub(r.at[k + 1], l.at[k + 1]), width);
-        value[k] = wrap_add(l.at[k + 1], wrap_mul(slope[k], columns.first - left + 1));
+        slope[k] = wrap_mul(wrap_sub(r.at[k + 1], l.at[k + 1]), width_reciprocal) >> 16;
+        value[k] = wrap_add(l.at[k + 1], wrap_mul(slope[k], first - left + 1));
     }
-    for (int32_t x = columns.first; x < columns.end; ++x) {
+    for (int32_t x = first; x < end; ++x) {
         row[x] = rule(value);
         for (int k = 0; k < N; ++k)
             value[k] = wrap_add(value[k], slope[k]);
@@ -106,9 +116,13 @@ void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge, int32_t y_first, i
 // No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
 void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* frame) {
+    // Insertion sort by y: corners on the same row keep their stored order.
     const FillVertex* v[3] = {&corners[0], &corners[1], &corners[2]};
-    std::stable_sort(v, v + 3,
-                     [](const FillVertex* p, const FillVertex* q) { return p->y < q->y; });
+    if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
+    if (v[2]->y < v[1]->y) {
+        std::swap(v[1], v[2]);
+        if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
+    }
     const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
     EdgeWalk<N> long_edge = edge_walk<N>(t, b);
     fill_part(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
@@ -231,7 +245,7 @@ void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, 
 
 void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
                             uint16_t* frame) {
-    fill_triangle<2>(corners, TextureRule{texture}, frame);
+    fill_triangle<2>(corners, TextureRule(texture), frame);
 }
 
 void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {
