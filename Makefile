@@ -35,8 +35,14 @@ capture: build
 	$(BUILD)/moonlark-capture --video $(VIDEO)
 	@echo "The demo is in $(abspath $(VIDEO))"
 
+# Every test twice: with the vector paths of the hot loops, and on the portable scalar code
+# alone (MOONLARK_SIMD=OFF) that the console and the browser run.
+SCALAR_BUILD ?= build-scalar
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(SCALAR_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOONLARK_SIMD=OFF
+	cmake --build $(SCALAR_BUILD) -j $(JOBS)
+	cd $(SCALAR_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The demo as one self-contained web page, and its test in headless Chromium against the
 # native build. scripts/install-web-deps.sh installs emscripten, chromium, libmikmod for the

@@ -15,7 +15,7 @@ void draw_tunnel(uint16_t* frame, const uint16_t* ramp) {
     uint16_t turned[256];
     for (int32_t i = 0; i < 256; ++i)
         turned[i] = ramp[(t + i) & 0xFF];
-    paint_by_byte_index(frame, tunnel_spiral, SCREEN_PIXELS, turned);
+    paint_by_index(frame, tunnel_spiral, SCREEN_PIXELS, turned, 256);
 }
 
 void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
@@ -25,10 +25,11 @@ void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
     if (m < 0) m += 438;
     uint8_t index[SCREEN_WIDTH];
     for (int32_t y = 0; y < SCREEN_HEIGHT; ++y) {
-        const int32_t* drift = drift_sine_table + m + y;
+        const uint8_t row = static_cast<uint8_t>(row_sine_table[y]);
+        const uint8_t* drift = drift_sine_bytes + m + y;
         for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
-            index[x] = static_cast<uint8_t>(column_sine_table[x] + row_sine_table[y] + drift[x]);
-        paint_by_byte_index(frame + y * SCREEN_WIDTH, index, SCREEN_WIDTH, ramp);
+            index[x] = static_cast<uint8_t>(column_sine_bytes[x] + row + drift[x]);
+        paint_by_index(frame + y * SCREEN_WIDTH, index, SCREEN_WIDTH, ramp, 256);
     }
 }
 
@@ -37,9 +38,12 @@ void draw_texture_backdrop(uint16_t* frame) {
 }
 
 void draw_ground(uint16_t* frame) {
-    // Timed by the tick counter itself, read as signed: one texel of depth every 16 ms, that
-    // is 128 texture entries (the depth is the texel row).
+    // Timed by the tick counter itself, read as signed: one texel of depth every 16 ms. A
+    // frame row shows one texture row, chosen by its depth.
     const int32_t t = static_cast<int32_t>(platform_ticks()) >> 4;
-    paint_by_texel_index(frame, ground_texel, GROUND_ROWS * SCREEN_WIDTH,
-                         static_cast<uint32_t>(t) * 128, ground_texture);
+    for (int32_t y = 0; y < GROUND_ROWS; ++y) {
+        const int32_t v = (ground_map[y * SCREEN_WIDTH].depth + t) & 127;
+        paint_by_index(frame + y * SCREEN_WIDTH, ground_column + y * SCREEN_WIDTH, SCREEN_WIDTH,
+                       ground_texture + v * 128, 128);
+    }
 }

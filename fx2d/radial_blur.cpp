@@ -28,18 +28,23 @@ void pack_planes() {
                      static_cast<uint32_t>(blue_plane[p]) << BLUE_SHIFT;
 }
 
-// The RGB565 colour of a packed pixel.
+// The RGB565 colour of a packed pixel (bits 28 and up are clear).
 uint16_t rgb565(uint32_t packed) {
-    return static_cast<uint16_t>((packed & 0xF8) << 8 | (packed >> 7 & 0x7E0) |
-                                 (packed >> 23 & 0x1F));
+    return static_cast<uint16_t>((packed & 0xF8) << 8 | (packed >> 7 & 0x7E0) | packed >> 23);
 }
 
-// Blurs pixel p from samples s1..s3: each channel becomes (p + s1 + s2 + s3) >> 2, every read
-// before the write (a sample may be p itself); returns its RGB565 colour.
-uint16_t blur_pixel(int32_t p, int32_t s1, int32_t s2, int32_t s3) {
-    const uint32_t v = ((working[p] + working[s1] + working[s2] + working[s3]) >> 2) & CHANNELS;
-    working[p] = v;
-    return rgb565(v);
+// reach[s][k - 1][dx]: how far along its row, from its quadrant's first column, the level k
+// sample of the pixel at column distance dx lies, times the column step (+1 for s = 0, -1 for
+// s = 1). It is dx plus the zoom maps' column part, which sets A and B share.
+using Reach = int32_t[2][ZOOM_LEVELS][SCREEN_WIDTH];
+
+void build_reach(Reach& reach) {
+    for (int32_t k = 0; k < ZOOM_LEVELS; ++k) {
+        for (int32_t dx = 0; dx < SCREEN_WIDTH; ++dx) {
+            reach[0][k][dx] = dx + zoom_map_a[k][dx];
+            reach[1][k][dx] = -reach[0][k][dx];
+        }
+    }
 }
 
 // Blurs one quadrant of rows x columns pixels, starting at (first_row, first_column) next to
@@ -48,23 +53,25 @@ uint16_t blur_pixel(int32_t p, int32_t s1, int32_t s2, int32_t s3) {
 // steps agree uses set A, the others set B, and multiplying by COLUMN_STEP turns every sample
 // back toward the centre. Samples stay inside the quadrant, between the pixel and the centre,
 // so each is either the pixel itself or one already blurred in this call. Every zoom map
-// entry (dy, dx) is its row part, entry (dy, 0), plus its column part, entry (0, dx): the row
-// parts are taken once per row.
+// entry (dy, dx) is its row part, entry (dy, 0), plus its column part, entry (0, dx): a row's
+// samples at level k lie on the row its row part names, at reach[k - 1][dx] along it.
 template <int32_t ROW_STEP, int32_t COLUMN_STEP>
-void blur_quadrant(uint16_t* frame, int32_t first_row, int32_t rows, int32_t first_column,
-                   int32_t columns) {
+void blur_quadrant(int32_t first_row, int32_t rows, int32_t first_column, int32_t columns,
+                   const Reach& reach) {
     const auto& maps = ROW_STEP == COLUMN_STEP ? zoom_map_a : zoom_map_b;
-    const int16_t *across1 = maps[0], *across2 = maps[1], *across3 = maps[2];
+    const auto& along = reach[COLUMN_STEP > 0 ? 0 : 1];
     for (int32_t dy = 0; dy < rows; ++dy) {
         const int32_t start = (first_row + ROW_STEP * dy) * SCREEN_WIDTH + first_column;
-        const int32_t down1 = start + COLUMN_STEP * maps[0][dy * SCREEN_WIDTH];
-        const int32_t down2 = start + COLUMN_STEP * maps[1][dy * SCREEN_WIDTH];
-        const int32_t down3 = start + COLUMN_STEP * maps[2][dy * SCREEN_WIDTH];
+        const uint32_t* level1 = working + start + COLUMN_STEP * maps[0][dy * SCREEN_WIDTH];
+        const uint32_t* level2 = working + start + COLUMN_STEP * maps[1][dy * SCREEN_WIDTH];
+        const uint32_t* level3 = working + start + COLUMN_STEP * maps[2][dy * SCREEN_WIDTH];
+        uint32_t* pixel = working + start;
         for (int32_t dx = 0; dx < columns; ++dx) {
-            const int32_t step = COLUMN_STEP * dx;
-            frame[start + step] = blur_pixel(start + step, down1 + step + COLUMN_STEP * across1[dx],
-                                             down2 + step + COLUMN_STEP * across2[dx],
-                                             down3 + step + COLUMN_STEP * across3[dx]);
+            // Every read before the write: a sample may be the pixel itself.
+            const uint32_t sum = pixel[COLUMN_STEP * dx] + level1[along[0][dx]] +
+                                 level2[along[1][dx]] + level3[along[2][dx]];
+            const uint32_t v = (sum >> 2) & CHANNELS;
+            pixel[COLUMN_STEP * dx] = v;
         }
     }
 }
@@ -83,10 +90,15 @@ BlurCentre blur_centre(int32_t clock, int32_t variant) {
 
 void draw_radial_blur(uint16_t* frame, int32_t variant) {
     pack_planes();
+    Reach reach;
+    build_reach(reach);
     const BlurCentre centre = blur_centre(scene_clock, variant);
     const int32_t x = centre.column, y = centre.row;
-    blur_quadrant<-1, -1>(frame, y - 1, y, x - 1, x);
-    blur_quadrant<-1, +1>(frame, y - 1, y, x, SCREEN_WIDTH - x);
-    blur_quadrant<+1, +1>(frame, y, SCREEN_HEIGHT - y, x, SCREEN_WIDTH - x);
-    blur_quadrant<+1, -1>(frame, y, SCREEN_HEIGHT - y, x - 1, x);
+    blur_quadrant<-1, -1>(y - 1, y, x - 1, x, reach);
+    blur_quadrant<-1, +1>(y - 1, y, x, SCREEN_WIDTH - x, reach);
+    blur_quadrant<+1, +1>(y, SCREEN_HEIGHT - y, x, SCREEN_WIDTH - x, reach);
+    blur_quadrant<+1, -1>(y, SCREEN_HEIGHT - y, x - 1, x, reach);
+    // Each pixel's colour is final once it is blurred, so the frame is written in one pass.
+    for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
+        frame[p] = rgb565(working[p]);
 }

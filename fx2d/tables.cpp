@@ -20,7 +20,9 @@ uint8_t red_plane[SCREEN_PIXELS];
 uint8_t green_plane[SCREEN_PIXELS];
 uint8_t blue_plane[SCREEN_PIXELS];
 uint8_t tunnel_spiral[SCREEN_PIXELS];
-uint16_t ground_texel[GROUND_ROWS * SCREEN_WIDTH];
+uint8_t column_sine_bytes[SCREEN_WIDTH];
+uint8_t drift_sine_bytes[1024];
+uint8_t ground_column[GROUND_ROWS * SCREEN_WIDTH];
 uint16_t backdrop_picture[SCREEN_PIXELS];
 
 namespace {
@@ -149,9 +151,12 @@ void build_zoom_maps() {
 void build_prepared_tables() {
     for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
         tunnel_spiral[p] = static_cast<uint8_t>(tunnel_map[p].distance + tunnel_map[p].angle);
+    for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
+        column_sine_bytes[x] = static_cast<uint8_t>(column_sine_table[x]);
+    for (int32_t i = 0; i < 1024; ++i)
+        drift_sine_bytes[i] = static_cast<uint8_t>(drift_sine_table[i]);
     for (int32_t p = 0; p < GROUND_ROWS * SCREEN_WIDTH; ++p)
-        ground_texel[p] = static_cast<uint16_t>((ground_map[p].depth & 127) * 128 +
-                                                (ground_map[p].lateral & 127));
+        ground_column[p] = static_cast<uint8_t>(ground_map[p].lateral & 127);
     for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
         for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
             backdrop_picture[y * SCREEN_WIDTH + x] =

@@ -56,10 +56,14 @@ extern uint8_t blue_plane[SCREEN_PIXELS];
 // build_effect_tables, never changed afterwards):
 // the tunnel's ramp index at scene clock 0, (distance + angle) & 255 of each tunnel map pair;
 extern uint8_t tunnel_spiral[SCREEN_PIXELS];
-// the ground's rows and the ground texture index of each of their pixels at t = 0,
-// (depth & 127) * 128 + (lateral & 127) of each ground map pair;
+// the layered sine's column and drift sine tables as bytes (every entry is below 256), so
+// that the effect's index sums wrap to a byte by themselves; the drift is read up to 995;
+extern uint8_t column_sine_bytes[SCREEN_WIDTH];
+extern uint8_t drift_sine_bytes[1024];
+// the ground's rows and the texture column of each of their pixels, lateral & 127 of each
+// ground map pair (the depth is the same along a row: it is the row's texture row at t = 0);
 inline constexpr int32_t GROUND_ROWS = 180;
-extern uint16_t ground_texel[GROUND_ROWS * SCREEN_WIDTH];
+extern uint8_t ground_column[GROUND_ROWS * SCREEN_WIDTH];
 // the backdrop, the same frame on every call: pixel (x, y) = landscape texel at stored row
 // 255 - y, column (x - 160) & 255.
 extern uint16_t backdrop_picture[SCREEN_PIXELS];

@@ -100,6 +100,10 @@ TEST_F(EffectTables, GroundMap) {
     // The row of the singular y = 0 is built from saturated values; nothing reads it.
     EXPECT_EQ(ground(200, 0).depth, 127);
     EXPECT_EQ(ground(200, 160).lateral, 0);
+    // The ground draws a row from one texture row: the depth must not change along a row.
+    for (int32_t row = 0; row < GROUND_ROWS; ++row)
+        for (int32_t column = 1; column < SCREEN_WIDTH; ++column)
+            ASSERT_EQ(ground(row, column).depth, ground(row, 0).depth) << row << "," << column;
 }
 
 TEST_F(EffectTables, TunnelMap) {
@@ -129,6 +133,13 @@ TEST_F(EffectTables, ZoomMapsFloorTheirShifts) {
     EXPECT_EQ(zoom(zoom_map_b[0], 4, 4), -1);
     EXPECT_EQ(zoom(zoom_map_a[2], 239, 319), -8 * 320 - 10);
     EXPECT_EQ(zoom(zoom_map_b[2], 239, 319), 7 * 320 - 10);
+    // The blur takes an entry as its row part (column 0) plus its column part (row 0).
+    for (const auto* set : {zoom_map_a, zoom_map_b})
+        for (int32_t k = 0; k < ZOOM_LEVELS; ++k)
+            for (int32_t j = 0; j < SCREEN_HEIGHT; ++j)
+                for (int32_t i = 0; i < SCREEN_WIDTH; ++i)
+                    ASSERT_EQ(zoom(set[k], j, i), zoom(set[k], j, 0) + zoom(set[k], 0, i))
+                        << k << ":" << j << "," << i;
 }
 
 TEST_F(EffectTables, ColourPlanesHoldTheLandscapeThenTheClosingPicture) {
