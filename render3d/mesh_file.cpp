@@ -19,6 +19,7 @@ struct Reader {
     std::FILE* file;
     int64_t bytes_read = 0;
     bool ended = false; // the file ran out (or could not be read) before a value was complete
+    int error = 0;      // errno of a read that failed (a folder, an I/O error); 0 at end of file
 };
 
 // The next integer, assembled from four bytes least significant first; 0 once the file ended.
@@ -26,9 +27,10 @@ int32_t read_int32(Reader& in) {
     uint32_t value = 0;
     for (int shift = 0; shift < 32 && !in.ended; shift += 8) {
         const int byte = std::fgetc(in.file);
-        if (byte == EOF)
+        if (byte == EOF) {
             in.ended = true;
-        else {
+            if (std::ferror(in.file)) in.error = errno;
+        } else {
             value |= static_cast<uint32_t>(byte) << shift;
             ++in.bytes_read;
         }
@@ -116,12 +118,14 @@ std::string check_indices(const Mesh& m) {
 
 std::string read_mesh(Reader& in, Mesh& m, float scale) {
     std::string problem = read_header(in, m);
-    if (!problem.empty()) return problem;
-    read_sections(in, m, scale);
-    if (in.ended)
-        return "ends after " + std::to_string(in.bytes_read) + " bytes, but its header needs " +
-               std::to_string(file_size(m));
-    return check_indices(m);
+    if (problem.empty()) {
+        read_sections(in, m, scale);
+        if (in.ended)
+            problem = "ends after " + std::to_string(in.bytes_read) +
+                      " bytes, but its header needs " + std::to_string(file_size(m));
+    }
+    if (in.error != 0) return std::string("cannot read: ") + std::strerror(in.error);
+    return problem.empty() ? check_indices(m) : problem;
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 // flip and the vertex normals. Materials, face materials and the pose are left to the caller.
 // scale must exceed 1, so that every coordinate fits 32 bits.
 // Returns "" on success. Otherwise returns "<file name>: <problem>" and leaves mesh as it was:
-// a file that cannot be opened or ends early, a negative count, more vertices or faces than
-// the renderer holds, a face or edge naming a vertex outside the file, or a vertex named by
-// more than 255 face corners (its normal could not be averaged).
+// a file that cannot be opened or read (a folder, say) or ends early, a negative count, more
+// vertices or faces than the renderer holds, a face or edge naming a vertex outside the file,
+// or a vertex named by more than 255 face corners (its normal could not be averaged).
 std::string mesh_load_3do(const char* file_name, Mesh& mesh, int32_t flip, float scale);

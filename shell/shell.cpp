@@ -1,6 +1,7 @@
 #include "shell/shell.hpp"
 
 #include "assets/pictures.hpp"
+#include "shell/music_file.hpp"
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -62,15 +64,42 @@ void unlock_and_present() {
     SDL_Flip(screen);
 }
 
-// Music is optional: without a sound device or without the module the demo runs silently.
+// Runs `start` with standard error sent to /dev/null. While SDL and libmikmod probe for a
+// display and a sound device, the libraries they try (Wayland, ALSA, ...) print their own
+// diagnostics there, a dozen lines when there is none; the demo says what matters in one.
+template <class Start> auto with_probe_messages_hidden(Start start) {
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    const auto result = start();
+    if (saved >= 0) dup2(saved, STDERR_FILENO);
+    for (const int fd : {saved, null})
+        if (fd >= 0) close(fd);
+    return result;
+}
+
+void play_silently(const std::string& problem) {
+    std::fprintf(stderr, "moonlark: %s; playing without music\n", problem.c_str());
+}
+
+// Music is optional: without a sound device or without the module the demo runs silently,
+// after one line saying why.
 void start_music() {
     MikMod_RegisterAllDrivers();
     MikMod_RegisterAllLoaders();
     md_mode |= DMODE_SOFT_MUSIC;
-    if (MikMod_Init("") != 0) return;
+    if (with_probe_messages_hidden([] { return MikMod_Init(""); }) != 0) {
+        play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
+        return;
+    }
     music_started = true;
-    module = Player_Load("moonlark.mod", 64, 0);
-    if (module) Player_Start(module);
+    std::string problem;
+    module = load_music_module(MUSIC_FILE, problem);
+    if (module)
+        Player_Start(module);
+    else
+        play_silently(problem);
 }
 
 void stop_music() {
@@ -78,6 +107,25 @@ void stop_music() {
     Player_Stop();
     Player_Free(module);
     MikMod_Exit();
+}
+
+// Without a display SDL falls back by itself to its offscreen driver, a screen nobody sees;
+// the offscreen driver counts only when the user chose it (SDL_VIDEODRIVER).
+bool offscreen_fallback() {
+    char name[32];
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    return !(chosen && *chosen) && SDL_VideoDriverName(name, sizeof name) &&
+           std::strcmp(name, "offscreen") == 0;
+}
+
+// Initialises SDL's video and joystick; false, with SDL's error set, when that fails or there
+// is no display.
+bool init_video() {
+    const auto init = [] { return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK); };
+    if (with_probe_messages_hidden(init) < 0) return false;
+    if (!offscreen_fallback()) return true;
+    SDL_SetError("no display found (SDL fell back to its offscreen driver)");
+    return false;
 }
 
 bool screen_failed(const char* what) {
@@ -108,7 +156,7 @@ void drain_events() {
 }
 
 bool open_screen_and_joypad() {
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
+    if (!init_video()) {
         exec_launcher();
         return screen_failed("cannot initialise the screen");
     }

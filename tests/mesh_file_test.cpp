@@ -96,6 +96,7 @@ TEST_F(MeshFile, RefusesMissingAndShortFiles) {
     Mesh mesh;
     EXPECT_EQ(mesh_load_3do((dir + "/absent.3do").c_str(), mesh, 1, 1024.0f),
               dir + "/absent.3do: cannot open: No such file or directory");
+    EXPECT_EQ(mesh_load_3do(dir.c_str(), mesh, 1, 1024.0f), dir + ": cannot read: Is a directory");
     EXPECT_EQ(problem({}), "is shorter than its 12-byte header");
     EXPECT_EQ(problem({3, 0}), "is shorter than its 12-byte header");
     std::vector<int32_t> short_file = TRIANGLE;

@@ -1,15 +1,18 @@
 // moonlark-capture: plays the demo offline on a virtual clock and writes its frames as
 // checksums, PNG files or raw RGB565, as fast as the CPU allows.
 #include "assets/pictures.hpp"
+#include "shell/music_file.hpp"
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
 #include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
+#include "tools/capture/partial_file.hpp"
 #include "tools/capture/png_writer.hpp"
 #include "tools/capture/video.hpp"
 #include "tools/capture/wav_writer.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -39,14 +42,26 @@ struct Outputs {
     size_t next_at = 0;
     WavFile wav;
     VideoEncoder video;
-    std::string video_path;     // absolute, as ffmpeg runs in the data folder
+    std::string video_path;     // absolute, as handed to ffmpeg
     std::vector<uint8_t> audio; // the music of the current frame
     bool music = false;         // the music is mixed for --wav or --video
 };
 
+// The output files of this capture. A failing capture removes them (and the video being
+// encoded), so that no partial file is left where a file was promised.
+std::vector<std::string> output_files;
+VideoEncoder* unfinished_video = nullptr;
+
+[[noreturn]] void stop(int status) {
+    for (const std::string& path : output_files)
+        remove_partial_file(path);
+    if (unfinished_video) video_abandon(*unfinished_video);
+    std::exit(status);
+}
+
 [[noreturn]] void fail(const std::string& message, int status) {
     std::fprintf(stderr, "moonlark-capture: %s\n", message.c_str());
-    std::exit(status);
+    stop(status);
 }
 
 std::FILE* open_output(const std::string& path, const char* mode) {
@@ -54,6 +69,7 @@ std::FILE* open_output(const std::string& path, const char* mode) {
     if (path == "-") return stdout;
     std::FILE* file = std::fopen(path.c_str(), mode);
     if (!file) fail("cannot write '" + path + "': " + std::strerror(errno), 1);
+    output_files.push_back(path);
     return file;
 }
 
@@ -64,6 +80,11 @@ void close_output(std::FILE* file, const std::string& path) {
         fail("error writing '" + path + "'", 1);
 }
 
+bool wants_music(const CaptureOptions& options) {
+    return !options.wav.empty() || !options.video.empty();
+}
+
+// Opened once start-up has succeeded, so that a missing or broken data file leaves no output.
 Outputs open_outputs(const CaptureOptions& options) {
     Outputs out;
     out.checksums = open_output(options.checksums, "w");
@@ -76,37 +97,54 @@ Outputs open_outputs(const CaptureOptions& options) {
     }
     out.png_at = options.png_at;
     std::sort(out.png_at.begin(), out.png_at.end());
-    if (!options.wav.empty() && !wav_open(out.wav, options.wav, music_rate())) std::exit(1);
-    if (!options.video.empty()) out.video_path = std::filesystem::absolute(options.video);
-    out.music = !options.wav.empty() || !options.video.empty();
+    if (!options.wav.empty()) {
+        if (!wav_open(out.wav, options.wav, music_rate())) stop(1);
+        output_files.push_back(options.wav);
+    }
+    if (!options.video.empty()) {
+        // Tried here like the other outputs: ffmpeg would say so only once it has started.
+        std::fclose(open_output(options.video, "wb"));
+        out.video_path = std::filesystem::absolute(options.video);
+    }
+    out.music = wants_music(options);
     return out;
 }
 
-// Music and video start in the data folder, where the module is.
-void start_sound_outputs(Outputs& out, const CaptureOptions& options) {
-    if (!out.music) return;
-    const std::string error = start_music("moonlark.mod");
-    if (!error.empty()) fail(error, 1);
-    if (!out.video_path.empty() &&
-        !video_start(out.video, out.video_path, options.fps, options.scale, music_rate()))
-        std::exit(1);
+void start_video(Outputs& out, const CaptureOptions& options) {
+    if (out.video_path.empty()) return;
+    unfinished_video = &out.video;
+    if (!video_start(out.video, out.video_path, options.fps, options.scale, music_rate())) stop(1);
 }
 
-// Closes every output; false when any of them failed.
-bool close_outputs(Outputs& out, const CaptureOptions& options) {
+// Closes every output; on a failure removes every output file and exits with status 1.
+void close_outputs(Outputs& out, const CaptureOptions& options) {
     close_output(out.checksums, options.checksums);
     close_output(out.raw, options.raw);
-    bool ok = true;
-    if (out.wav.file) ok = wav_close(out.wav) && ok;
-    if (out.video.pid > 0) ok = video_finish(out.video) && ok;
+    if (out.wav.file && !wav_close(out.wav)) stop(1);
+    if (out.video.pid > 0) {
+        unfinished_video = nullptr;
+        if (!video_finish(out.video)) stop(1);
+    }
     if (out.music) stop_music();
-    return ok;
 }
 
-void enter_data_dir(const std::string& dir) {
+// Builds the tables and objects and starts the music (for --wav and --video) from the data
+// folder, where their files are, then returns to the folder the tool was started in.
+void start_up_in_data_dir(const CaptureOptions& options) {
+    const std::string& dir = options.data_dir;
     if (!std::filesystem::is_directory(dir))
         fail("data folder '" + dir + "' does not exist (see --data)", 2);
-    if (chdir(dir.c_str()) != 0) fail("cannot enter '" + dir + "': " + std::strerror(errno), 1);
+    const int caller = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (caller < 0 || chdir(dir.c_str()) != 0)
+        fail("cannot enter '" + dir + "': " + std::strerror(errno), 1);
+    if (const std::string error = build_tables_and_objects(); !error.empty()) fail(error, 1);
+    if (wants_music(options)) {
+        if (const std::string error = start_music(MUSIC_FILE); !error.empty()) fail(error, 1);
+        if (const std::string problem = music_module_problem(); !problem.empty())
+            std::fprintf(stderr, "moonlark-capture: %s; the music is silent\n", problem.c_str());
+    }
+    if (fchdir(caller) != 0) fail(std::string("cannot return: ") + std::strerror(errno), 1);
+    close(caller);
 }
 
 // Whether frame k is written as PNG: every frame without --at, else the first frame at or
@@ -145,7 +183,7 @@ void write_frame(Outputs& out, uint64_t k, int32_t state) {
     if (wants_png(out)) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%05llu.png", static_cast<unsigned long long>(k));
-        if (!write_frame_png((out.png_dir / name).string(), frame)) std::exit(1);
+        if (!write_frame_png((out.png_dir / name).string(), frame)) stop(1);
     }
 }
 
@@ -186,13 +224,11 @@ uint16_t* platform_frame() {
 int main(int argc, char** argv) {
     const CaptureOptions options = parse_capture_options(argc, argv, MOONLARK_DATA_DIR);
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
-    Outputs out = open_outputs(options);
-    enter_data_dir(options.data_dir);
-
     std::memcpy(frame, title_picture, sizeof frame);
-    if (const std::string error = build_tables_and_objects(); !error.empty()) fail(error, 1);
+    start_up_in_data_dir(options);
     start_time = virtual_ticks;
-    start_sound_outputs(out, options);
+    Outputs out = open_outputs(options);
+    start_video(out, options);
 
     Progress progress;
     if (!options.video.empty()) progress.activity = "encoding " + options.video;
@@ -210,5 +246,6 @@ int main(int argc, char** argv) {
         }
     }
     progress.update(k, true);
-    return close_outputs(out, options) ? 0 : 1;
+    close_outputs(out, options);
+    return 0;
 }

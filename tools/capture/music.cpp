@@ -1,5 +1,7 @@
 #include "tools/capture/music.hpp"
 
+#include "shell/music_file.hpp"
+
 #include <mikmod.h>
 
 namespace {
@@ -7,7 +9,8 @@ namespace {
 constexpr uint32_t BYTES_PER_SAMPLE_FRAME = 4; // 16-bit stereo
 
 MODULE* module = nullptr;
-uint64_t mixed = 0; // sample frames produced so far
+std::string module_problem; // why there is no module, "" while there is one
+uint64_t mixed = 0;         // sample frames produced so far
 std::vector<int16_t> buffer;
 
 void append_le(const int16_t* samples, size_t count, std::vector<uint8_t>& out) {
@@ -30,9 +33,13 @@ std::string start_music(const char* module_file) {
     md_mode |= DMODE_SOFT_MUSIC | DMODE_16BITS | DMODE_STEREO;
     if (MikMod_Init("") != 0)
         return std::string("cannot start the music mixer: ") + MikMod_strerror(MikMod_errno);
-    module = Player_Load(module_file, 64, 0);
+    module = load_music_module(module_file, module_problem);
     if (module) Player_Start(module);
     return "";
+}
+
+std::string music_module_problem() {
+    return module_problem;
 }
 
 void mix_music_until(uint64_t end, std::vector<uint8_t>& out) {

@@ -12,6 +12,9 @@ uint32_t music_rate();
 // error message, or "" on success; a missing module is not an error (the mix is silent).
 std::string start_music(const char* module_file);
 
+// After start_music: "" when the module plays, else one line naming the file and why not.
+std::string music_module_problem();
+
 // Appends the mix up to sample frame `end` (counted from the start of the music) to out,
 // as 16-bit little-endian stereo; silence once the module has ended.
 void mix_music_until(uint64_t end, std::vector<uint8_t>& out);

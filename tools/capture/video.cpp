@@ -1,5 +1,7 @@
 #include "tools/capture/video.hpp"
 
+#include "tools/capture/partial_file.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -154,6 +156,14 @@ bool video_finish(VideoEncoder& video) {
     std::fprintf(
         stderr, "moonlark-capture: ffmpeg could not encode '%s'%s\n", video.path.c_str(),
         waited && WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (ffmpeg did not start)" : "");
-    std::remove(video.path.c_str());
+    remove_partial_file(video.path);
     return false;
+}
+
+void video_abandon(VideoEncoder& video) {
+    close(video.video_fd);
+    close(video.audio_fd);
+    if (video.pid > 0) waitpid(video.pid, nullptr, 0);
+    video.pid = -1;
+    remove_partial_file(video.path);
 }

@@ -28,3 +28,6 @@ void video_write(VideoEncoder& video, const uint8_t* frame_le, size_t frame_byte
 // Ends the streams and waits for ffmpeg. On any failure prints why, removes the partial
 // file and returns false.
 bool video_finish(VideoEncoder& video);
+
+// Ends the streams, waits for ffmpeg and removes the partial file: the capture failed.
+void video_abandon(VideoEncoder& video);
