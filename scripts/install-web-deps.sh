@@ -55,13 +55,17 @@ EOF
     mkdir -p "$mikmod/download"
     # shellcheck disable=SC2086
     (cd "$mikmod/download" && apt-get $apt_private source --download-only -qq libmikmod)
+    # apt checked the files against Debian's signed index; dpkg-source checks them against the
+    # .dsc (and says it has no keyring to check the .dsc's own signature with).
     dpkg-source -x "$mikmod"/download/libmikmod_*.dsc "$mikmod/source" >/dev/null
-    # Static, single-threaded, with the SDL driver (the browser's audio) and no other output;
-    # the browser's SDL is part of emscripten's runtime, so it has no library file to name.
+    # Single-threaded, with the SDL driver (the browser's audio) and no other output. The
+    # browser's SDL is part of emscripten's runtime, so it has no library file to name. Its
+    # "shared" library is static in the browser; a second, static one would race it for the
+    # same file name.
     export NODE_PATH=/usr/share/nodejs
     logged "$mikmod/configure.log" emcmake cmake -S "$mikmod/source" -B "$mikmod/build" -Wno-dev \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mikmod/install" \
-        -DENABLE_STATIC=1 -DENABLE_SDL=1 -DSDL_LIBRARY=-sUSE_SDL=1 -DENABLE_THREADS=0 -DENABLE_DL=0 \
+        -DENABLE_STATIC=0 -DENABLE_SDL=1 -DSDL_LIBRARY=-sUSE_SDL=1 -DENABLE_THREADS=0 -DENABLE_DL=0 \
         -DENABLE_ALSA=0 -DENABLE_PULSE=0 -DENABLE_OSS=0 -DENABLE_OPENAL=0 -DENABLE_ESD=0 \
         -DENABLE_NAS=0 -DENABLE_AF=0 -DENABLE_STDOUT=0 -DENABLE_PIPE=0 -DENABLE_AIFF=0 \
         -DENABLE_WAV=0 -DENABLE_RAW=0 -DENABLE_DOC=0
