@@ -1,5 +1,6 @@
 #pragma once
-// Floating-point to integer conversion for the table builders and the per-frame blur centre.
+// Floating-point to integer conversion for the table builders, the per-frame blur centre and
+// the mesh file's coordinates.
 #include <cstdint>
 #include <limits>
 

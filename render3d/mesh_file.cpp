@@ -1,5 +1,7 @@
 #include "render3d/mesh_file.hpp"
 
+#include "fx2d/convert.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,9 +40,10 @@ int32_t read_int32(Reader& in) {
     return in.ended ? 0 : static_cast<int32_t>(value);
 }
 
-// (stored - 65536, wrapping) / scale in single precision, truncated toward zero.
+// (stored - 65536, wrapping) / scale in single precision, truncated toward zero. A quotient
+// beyond the 32-bit range (only a scale of 1 or less gives one) saturates, the same on every CPU.
 int32_t decode_coordinate(int32_t stored, float scale) {
-    return static_cast<int32_t>(static_cast<float>(wrap_sub(stored, COORDINATE_BIAS)) / scale);
+    return trunc_saturating(static_cast<float>(wrap_sub(stored, COORDINATE_BIAS)) / scale);
 }
 
 int64_t file_size(const Mesh& m) {

@@ -1,11 +1,12 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing, and those
+# named as arguments (the ARM build's cross compiler and emulator).
 # Runs apt-get as root directly, through sudo otherwise.
 set -eu
 
 # ffmpeg and openmpt123 are used by the capture tool's video output and the music tests.
 packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          ffmpeg openmpt123"
+          ffmpeg openmpt123 $*"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

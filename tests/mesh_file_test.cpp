@@ -57,6 +57,21 @@ TEST_F(MeshFile, DecodesBiasedCoordinatesTruncatingTowardZero) {
     EXPECT_EQ(mesh.vertices[3].x, -256);
 }
 
+// A quotient beyond the 32-bit range saturates. Converted plainly, coordinate 2^31 - 1 at scale 1
+// came out as INT32_MIN on x86-64 and INT32_MAX on 32-bit ARM.
+TEST_F(MeshFile, CoordinatesBeyondTheIntegerRangeSaturate) {
+    const int32_t largest = INT32_MIN + 65535;  // coordinate 2^31 - 1, 2^31 as a float
+    const int32_t smallest = 65536 + INT32_MIN; // coordinate -2^31
+    Mesh mesh;
+    ASSERT_EQ(load({1, 0, 0, largest, smallest, 65536}, mesh, 1.0f), "");
+    EXPECT_EQ(mesh.vertices[0].x, INT32_MAX);
+    EXPECT_EQ(mesh.vertices[0].y, INT32_MIN);
+    ASSERT_EQ(load({1, 0, 0, largest, smallest, 65536}, mesh, 0.5f), "");
+    EXPECT_EQ(mesh.vertices[0].x, INT32_MAX);
+    EXPECT_EQ(mesh.vertices[0].y, INT32_MIN);
+    EXPECT_EQ(mesh.vertices[0].z, 0);
+}
+
 TEST_F(MeshFile, HeaderOrderIsVerticesEdgesFaces) {
     Mesh mesh;
     ASSERT_EQ(load(TRIANGLE, mesh), "");

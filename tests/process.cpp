@@ -9,18 +9,36 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The words that start a program: in a cross build whose tests run under a user-mode emulator,
+// the build's own programs (in TARGET_BIN_DIR) are foreign binaries too and need the same
+// emulator (TARGET_EMULATOR, words separated by spaces). Host programs start directly.
+std::vector<std::string> emulator_words([[maybe_unused]] const std::string& program) {
+    std::vector<std::string> words;
+#ifdef TARGET_EMULATOR
+    if (program.rfind(TARGET_BIN_DIR "/", 0) == 0) {
+        std::istringstream in(TARGET_EMULATOR);
+        for (std::string word; in >> word;)
+            words.push_back(word);
+    }
+#endif
+    return words;
+}
 
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
                              int out_fd, int err_fd) {
     dup2(out_fd, STDOUT_FILENO);
     dup2(err_fd, STDERR_FILENO);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<std::string> words = emulator_words(argv[0]);
+    words.insert(words.end(), argv.begin(), argv.end());
     std::vector<char*> args;
-    for (const std::string& a : argv)
+    for (const std::string& a : words)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execv(args[0], args.data());
