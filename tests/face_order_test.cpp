@@ -48,6 +48,51 @@ TEST(SortFaces, LargeInputsComeOutAscendingWithTheirFaces) {
     }
 }
 
+// The sort as first written: recursive Hoare partitioning over separate keys and faces. The
+// faster sort must make exactly its exchanges, which decide the order of equal keys.
+void reference_sort(int32_t lo, int32_t hi, std::vector<int32_t>& keys, std::vector<int>& faces) {
+    while (lo < hi) {
+        const int32_t pivot = keys[(lo + hi) >> 1];
+        int32_t i = lo, j = hi;
+        for (;;) {
+            while (keys[i] < pivot)
+                ++i;
+            while (keys[j] > pivot)
+                --j;
+            if (j < i) break;
+            std::swap(keys[i], keys[j]);
+            std::swap(faces[i], faces[j]);
+            ++i;
+            --j;
+            if (i > j) break;
+        }
+        if (j - lo < hi - i) {
+            reference_sort(lo, j, keys, faces);
+            lo = i;
+        } else {
+            reference_sort(i, hi, keys, faces);
+            hi = j;
+        }
+    }
+}
+
+TEST(SortFaces, MakesTheExchangesOfPlainRecursiveQuicksort) {
+    std::mt19937 random(11);
+    for (int32_t size : {2, 3, 5, 8, 13, 100, 2000, MESH_MAX_FACES}) {
+        for (int32_t range : {2, 5, 40, 1 << 20}) {
+            std::vector<int32_t> keys(size);
+            for (int32_t& k : keys)
+                k = static_cast<int32_t>(random() % range) - range / 2;
+            std::vector<int> expected(size);
+            for (int32_t i = 0; i < size; ++i)
+                expected[i] = i;
+            const std::vector<int> order = drawing_order(keys);
+            reference_sort(0, size - 1, keys, expected);
+            ASSERT_EQ(order, expected) << size << " keys below " << range;
+        }
+    }
+}
+
 TEST(DepthKeys, AreTheNegatedFlooredQuarterOfTheDepthSum) {
     Mesh mesh;
     mesh.vertex_count = 4;
