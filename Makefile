@@ -2,7 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run capture test web web-deps test-web arm test-arm package-arm clean
+.PHONY: all deps configure build run capture test test-sanitize test-O0 fuzz web web-deps \
+        test-web arm test-arm package-arm clean
 
 all: build
 
@@ -36,13 +37,44 @@ capture: build
 	@echo "The demo is in $(abspath $(VIDEO))"
 
 # Every test twice: with the vector paths of the hot loops, and on the portable scalar code
-# alone (MOONLARK_SIMD=OFF) that the console and the browser run.
-SCALAR_BUILD ?= build-scalar
+# alone (MOONLARK_SIMD=OFF) that the console and the browser run, built by the other compiler
+# (clang). Then every test again under the sanitizers, the whole-demo checksums from an
+# unoptimised build, and a minute of each fuzz target. Every build must give the frames the
+# whole-demo checksum test pins: a difference means undefined behaviour somewhere.
+SCALAR_BUILD ?= build-scalar-clang
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cmake -S . -B $(SCALAR_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOONLARK_SIMD=OFF
+	cmake -S . -B $(SCALAR_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOONLARK_SIMD=OFF \
+	    -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(SCALAR_BUILD) -j $(JOBS)
 	cd $(SCALAR_BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-sanitize test-O0 fuzz
+
+# Every test with -fsanitize=address,undefined, stopping at the first report; the whole
+# timeline is played at 60 and at 7 fps among them.
+SANITIZE_BUILD ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOONLARK_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole-demo checksums from an unoptimised (-O0) build.
+O0_BUILD ?= build-O0
+test-O0: deps
+	cmake -S . -B $(O0_BUILD) -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(O0_BUILD) -j $(JOBS) --target end_to_end_tests
+	cd $(O0_BUILD) && ctest --output-on-failure -R '^Capture\.WholeDemoKeepsItsChecksums$$'
+
+# libFuzzer targets of the mesh loader and the triangle filler (clang, with the sanitizers):
+# each replays its seeds, then fuzzes for FUZZ_SECONDS. For a long run, for example:
+#   make fuzz FUZZ_SECONDS=3600
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	    -DMOONLARK_SANITIZE=ON -DMOONLARK_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_mesh_file fuzz_fill_triangle
+	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The demo as one self-contained web page, and its test in headless Chromium against the
 # native build. scripts/install-web-deps.sh installs emscripten, chromium, libmikmod for the
@@ -99,4 +131,5 @@ package-arm: arm
 	./scripts/package-arm.sh $(ARM_BUILD) $(ARM_SYSROOT) dist/moonlark-arm.tar.gz
 
 clean:
-	rm -rf $(BUILD) $(WEB_BUILD) $(ARM_BUILD) dist
+	rm -rf $(BUILD) $(SCALAR_BUILD) $(SANITIZE_BUILD) $(O0_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) \
+	    $(ARM_BUILD) dist

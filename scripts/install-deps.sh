@@ -4,9 +4,10 @@
 # Runs apt-get as root directly, through sudo otherwise.
 set -eu
 
-# ffmpeg and openmpt123 are used by the capture tool's video output and the music tests.
+# ffmpeg and openmpt123 are used by the capture tool's video output and the music tests;
+# clang (with its sanitizer and libFuzzer runtimes) and valgrind by the hardening runs of make test.
 packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          ffmpeg openmpt123 $*"
+          ffmpeg openmpt123 clang libclang-rt-14-dev valgrind $*"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

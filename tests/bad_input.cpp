@@ -15,8 +15,13 @@ std::string copy_of_data_folder() {
 
 namespace {
 
+// The wrapper, then the program (under the cross build's emulator, which the wrapper could
+// not know to use) and its arguments.
 std::vector<std::string> wrapped(std::vector<std::string> command,
                                  const std::vector<std::string>& argv) {
+    if (command.empty()) return argv;
+    const std::vector<std::string> emulator = emulator_words(argv[0]);
+    command.insert(command.end(), emulator.begin(), emulator.end());
     command.insert(command.end(), argv.begin(), argv.end());
     return command;
 }

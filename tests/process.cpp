@@ -11,13 +11,6 @@
 #include <filesystem>
 #include <sstream>
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The words that start a program: in a cross build whose tests run under a user-mode emulator,
-// the build's own programs (in TARGET_BIN_DIR) are foreign binaries too and need the same
-// emulator (TARGET_EMULATOR, words separated by spaces). Host programs start directly.
 std::vector<std::string> emulator_words([[maybe_unused]] const std::string& program) {
     std::vector<std::string> words;
 #ifdef TARGET_EMULATOR
@@ -29,6 +22,10 @@ std::vector<std::string> emulator_words([[maybe_unused]] const std::string& prog
 #endif
     return words;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
                              int out_fd, int err_fd) {

@@ -16,5 +16,11 @@ struct ProcessResult {
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                           int term_after_ms = -1, int timeout_ms = 600000);
 
+// The words that start a program: in a cross build whose tests run under a user-mode emulator,
+// the build's own programs (in TARGET_BIN_DIR) are foreign binaries too and need the same
+// emulator (TARGET_EMULATOR, words separated by spaces). Host programs start directly. Used by
+// run_process, and by tests that start the build's programs through a host program (env).
+std::vector<std::string> emulator_words(const std::string& program);
+
 // A fresh empty folder under the system's temporary folder.
 std::string make_temp_dir();
