@@ -50,7 +50,24 @@ template <int N> void advance(EdgeWalk<N>& edge, int64_t scanlines) {
 // Colour rule of the Gouraud fill: attribute 0 is the shade.
 struct RampRule {
     const uint16_t* ramp;
-    uint16_t operator()(const int32_t (&a)[1]) const { return ramp[ramp_index(a[0])]; }
+    // Writes `count` pixels, the shade advancing by `slope` after each.
+    void fill(uint16_t* out, int32_t count, const int32_t (&value)[1],
+              const int32_t (&slope)[1]) const {
+        // A run whose first and last shade lie in 0..65535 without wrapping never leaves that
+        // range, so ramp_index's clamp has nothing to do there.
+        const int64_t last = value[0] + int64_t{slope[0]} * (count - 1);
+        if (value[0] >= 0 && value[0] <= 65535 && last >= 0 && last <= 65535)
+            fill_run(out, count, value[0], slope[0], [](int32_t shade) { return shade >> 8; });
+        else
+            fill_run(out, count, value[0], slope[0], ramp_index);
+    }
+    template <class Index>
+    void fill_run(uint16_t* out, int32_t count, int32_t shade, int32_t slope, Index index) const {
+        for (int32_t x = 0; x < count; ++x) {
+            out[x] = ramp[index(shade)];
+            shade = wrap_add(shade, slope);
+        }
+    }
 };
 
 // Colour rule of the textured fills: attributes 0 and 1 are u and v. texel_index's shifts and
@@ -63,8 +80,15 @@ struct TextureRule {
     explicit TextureRule(const Texture& texture)
         : pixels(texture.pixels), shift(8 + texture.shift), mask((1 << (8 - texture.shift)) - 1),
           side_bits(8 - texture.shift) {}
-    uint16_t operator()(const int32_t (&a)[2]) const {
-        return pixels[((a[1] >> shift) & mask) << side_bits | ((a[0] >> shift) & mask)];
+    // Writes `count` pixels, u and v advancing by their slopes after each.
+    void fill(uint16_t* out, int32_t count, const int32_t (&value)[2],
+              const int32_t (&slope)[2]) const {
+        int32_t u = value[0], v = value[1];
+        for (int32_t x = 0; x < count; ++x) {
+            out[x] = pixels[((v >> shift) & mask) << side_bits | ((u >> shift) & mask)];
+            u = wrap_add(u, slope[0]);
+            v = wrap_add(v, slope[1]);
+        }
     }
 };
 
@@ -87,11 +111,7 @@ void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const 
         slope[k] = wrap_mul(wrap_sub(r.at[k + 1], l.at[k + 1]), width_reciprocal) >> 16;
         value[k] = wrap_add(l.at[k + 1], wrap_mul(slope[k], first - left + 1));
     }
-    for (int32_t x = first; x < end; ++x) {
-        row[x] = rule(value);
-        for (int k = 0; k < N; ++k)
-            value[k] = wrap_add(value[k], slope[k]);
-    }
+    rule.fill(row + first, end - first, value, slope);
 }
 
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
