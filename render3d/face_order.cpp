@@ -2,15 +2,8 @@
 
 #include "render3d/transform.hpp"
 
-#include <bit>
+#include <algorithm>
 #include <utility>
-
-#if MOONLARK_SIMD && defined(__SSE2__)
-#include <emmintrin.h>
-#define MOONLARK_VECTOR_SCAN 1
-#else
-#define MOONLARK_VECTOR_SCAN 0
-#endif
 
 int32_t depth_keys[MESH_MAX_VERTICES];
 uint16_t face_order[MESH_MAX_VERTICES];
@@ -24,58 +17,60 @@ int32_t depth_key(const Face& face) {
     return -(sum >> 2); // sum >> 2 >= -2^29: the negation cannot overflow
 }
 
-// The first position from i on whose key is not below the pivot; one lies at or before hi.
-int32_t scan_up(const int32_t* keys, int32_t i, int32_t hi, int32_t pivot) {
-#if MOONLARK_VECTOR_SCAN
-    // Four keys per compare while all four lie inside i..hi: the scan's exit is then rarely
-    // mispredicted.
-    const __m128i p = _mm_set1_epi32(pivot);
-    for (; i + 3 <= hi; i += 4) {
-        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + i));
-        const int below = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(k, p)));
-        if (below != 0xF) return i + std::countr_one(static_cast<unsigned>(below));
+// Positions gathered by one block scan.
+constexpr int32_t BLOCK = 64;
+
+// Positions where Hoare's scans stop, ascending from the left or descending from the right,
+// gathered a block at a time without a branch per key.
+struct Stoppers {
+    int32_t at[BLOCK];
+    int32_t count = 0, next = 0;
+    int32_t frontier; // the next position a block scan reads
+    bool empty() const { return next == count; }
+};
+
+// Gathers the stops among frontier, frontier + step, ... up to `limit` (inclusive), reading at
+// most BLOCK keys: keys not below the pivot for step +1, not above it for step -1.
+void scan_block(Stoppers& s, const int32_t* keys, int32_t step, int32_t limit, int32_t pivot) {
+    const int32_t n = std::min(BLOCK, (limit - s.frontier) * step + 1);
+    s.count = 0;
+    s.next = 0;
+    for (int32_t k = 0; k < n; ++k, s.frontier += step) {
+        const int32_t key = keys[s.frontier];
+        s.at[s.count] = s.frontier;
+        s.count += step > 0 ? key >= pivot : key <= pivot;
     }
-#else
-    (void)hi;
-#endif
-    while (keys[i] < pivot)
-        ++i;
-    return i;
 }
 
-// The last position from j down whose key is not above the pivot; one lies at or after lo.
-int32_t scan_down(const int32_t* keys, int32_t j, int32_t lo, int32_t pivot) {
-#if MOONLARK_VECTOR_SCAN
-    const __m128i p = _mm_set1_epi32(pivot);
-    for (; j - 3 >= lo; j -= 4) {
-        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + j - 3));
-        const unsigned above =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(k, p))));
-        if (above != 0xF) return j - std::countl_one(above << 28);
-    }
-#else
-    (void)lo;
-#endif
-    while (keys[j] > pivot)
-        --j;
-    return j;
-}
-
-// One partition pass over lo..hi; returns the final (j, i): lo..j and i..hi remain to sort.
+// One Hoare partition pass over lo..hi; returns the final (j, i): lo..j and i..hi remain to
+// sort. The scans' stops are found a block at a time among keys not yet exchanged, and where
+// the one-key-at-a-time scans would step onto an exchanged key the outcome follows from the
+// stops alone, so the pass makes exactly the exchanges of those scans.
 std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
     const int32_t pivot = keys[(lo + hi) >> 1];
-    int32_t i = lo, j = hi;
+    Stoppers left, right;
+    left.frontier = lo;
+    right.frontier = hi;
+    int32_t j = hi; // keys after the last exchanged left stop, up to j, are untouched
     for (;;) {
-        i = scan_up(keys, i, hi, pivot);
-        j = scan_down(keys, j, lo, pivot);
-        if (j < i) break;
-        std::swap(keys[i], keys[j]);
-        std::swap(face_order[i], face_order[j]);
-        ++i;
-        --j;
-        if (i > j) break;
+        while (left.empty() && left.frontier <= j)
+            scan_block(left, keys, +1, j, pivot);
+        // No key at or above the pivot up to j: the left scan stops on the last exchanged
+        // right key, just past j.
+        if (left.empty() || left.at[left.next] > j) return {j, j + 1};
+        const int32_t l = left.at[left.next++];
+        while (right.empty() && right.frontier >= l)
+            scan_block(right, keys, -1, l, pivot);
+        // No key at or below the pivot from l on: the right scan stops just before l, where
+        // every key is below the pivot or was exchanged there.
+        if (right.empty() || right.at[right.next] < l) return {l - 1, l};
+        const int32_t r = right.at[right.next++];
+        if (r == l) return {l - 1, l + 1}; // a key equal to the pivot, exchanged with itself
+        std::swap(keys[l], keys[r]);
+        std::swap(face_order[l], face_order[r]);
+        j = r - 1;
+        if (l + 1 > j) return {j, l + 1};
     }
-    return {j, i};
 }
 
 // A range still to sort.

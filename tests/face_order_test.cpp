@@ -79,10 +79,15 @@ void reference_sort(int32_t lo, int32_t hi, std::vector<int32_t>& keys, std::vec
 TEST(SortFaces, MakesTheExchangesOfPlainRecursiveQuicksort) {
     std::mt19937 random(11);
     for (int32_t size : {2, 3, 5, 8, 13, 100, 2000, MESH_MAX_FACES}) {
-        for (int32_t range : {2, 5, 40, 1 << 20}) {
+        // Random keys from ranges of 2 .. 2^20 values, then ascending, descending and
+        // sawtooth runs (range 0, -1 and -2).
+        for (int32_t range : {2, 5, 40, 1 << 20, 0, -1, -2}) {
             std::vector<int32_t> keys(size);
-            for (int32_t& k : keys)
-                k = static_cast<int32_t>(random() % range) - range / 2;
+            for (int32_t i = 0; i < size; ++i)
+                keys[i] = range == 0    ? i
+                          : range == -1 ? -i
+                          : range == -2 ? i % 67
+                                        : static_cast<int32_t>(random() % range) - range / 2;
             std::vector<int> expected(size);
             for (int32_t i = 0; i < size; ++i)
                 expected[i] = i;
