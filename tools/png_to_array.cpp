@@ -10,7 +10,7 @@
 
 namespace {
 
-struct PictureSpec {
+struct PictureFormat {
     const char* file;  // PNG name inside the asset folder
     const char* array; // name of the constant array
     uint32_t width;
@@ -18,7 +18,7 @@ struct PictureSpec {
     bool bottom_up; // stored row 0 is the picture's bottom row
 };
 
-constexpr PictureSpec PICTURES[] = {
+constexpr PictureFormat PICTURES[] = {
     {"title.png", "title_picture", 320, 240, false},
     {"closing.png", "closing_picture", 320, 240, true},
     {"landscape.png", "landscape_texture", 256, 256, true},
@@ -33,16 +33,16 @@ uint16_t to_rgb565(const uint8_t* rgb) {
     return static_cast<uint16_t>(((rgb[0] >> 3) << 11) | ((rgb[1] >> 2) << 5) | (rgb[2] >> 3));
 }
 
-bool read_rgb(const std::string& path, const PictureSpec& spec, std::vector<uint8_t>& rgb) {
+bool read_rgb(const std::string& path, const PictureFormat& picture, std::vector<uint8_t>& rgb) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) {
         std::fprintf(stderr, "png_to_array: %s: %s\n", path.c_str(), image.message);
         return false;
     }
-    if (image.width != spec.width || image.height != spec.height) {
+    if (image.width != picture.width || image.height != picture.height) {
         std::fprintf(stderr, "png_to_array: %s: is %ux%u, expected %ux%u\n", path.c_str(),
-                     image.width, image.height, spec.width, spec.height);
+                     image.width, image.height, picture.width, picture.height);
         png_image_free(&image);
         return false;
     }
@@ -55,12 +55,12 @@ bool read_rgb(const std::string& path, const PictureSpec& spec, std::vector<uint
     return true;
 }
 
-void write_array(std::FILE* out, const PictureSpec& spec, const std::vector<uint8_t>& rgb) {
-    std::fprintf(out, "const uint16_t %s[%u] = {\n", spec.array, spec.width * spec.height);
-    for (uint32_t j = 0; j < spec.height; ++j) {
-        uint32_t png_row = spec.bottom_up ? spec.height - 1 - j : j;
-        for (uint32_t i = 0; i < spec.width; ++i) {
-            std::fprintf(out, "0x%04x,%s", to_rgb565(&rgb[(png_row * spec.width + i) * 3]),
+void write_array(std::FILE* out, const PictureFormat& picture, const std::vector<uint8_t>& rgb) {
+    std::fprintf(out, "const uint16_t %s[%u] = {\n", picture.array, picture.width * picture.height);
+    for (uint32_t j = 0; j < picture.height; ++j) {
+        uint32_t png_row = picture.bottom_up ? picture.height - 1 - j : j;
+        for (uint32_t i = 0; i < picture.width; ++i) {
+            std::fprintf(out, "0x%04x,%s", to_rgb565(&rgb[(png_row * picture.width + i) * 3]),
                          (i % 16 == 15) ? "\n" : "");
         }
     }
