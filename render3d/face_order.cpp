@@ -73,6 +73,26 @@ std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
     }
 }
 
+// Below this many keys a block scan reads most of the range from both ends, so the keys are
+// scanned one at a time.
+constexpr int32_t PLAIN_BELOW = 16;
+
+// Hoare's partition pass over lo..hi with one key per step; returns (j, i) like partition.
+std::pair<int32_t, int32_t> plain_partition(int32_t lo, int32_t hi, int32_t* keys) {
+    const int32_t pivot = keys[(lo + hi) >> 1];
+    int32_t i = lo, j = hi;
+    for (;;) {
+        while (keys[i] < pivot)
+            ++i;
+        while (keys[j] > pivot)
+            --j;
+        if (j < i) return {j, i};
+        std::swap(keys[i], keys[j]);
+        std::swap(face_order[i], face_order[j]);
+        if (++i > --j) return {j, i};
+    }
+}
+
 // A range still to sort.
 struct Range {
     int32_t lo, hi;
@@ -103,7 +123,8 @@ void sort_faces(int32_t first, int32_t last, int32_t* keys) {
                 std::swap(face_order[r.lo], face_order[r.hi]);
             }
         } else if (r.lo < r.hi) {
-            const auto [j, i] = partition(r.lo, r.hi, keys);
+            const auto [j, i] = r.hi - r.lo < PLAIN_BELOW ? plain_partition(r.lo, r.hi, keys)
+                                                          : partition(r.lo, r.hi, keys);
             const bool left_smaller = j - r.lo < r.hi - i;
             pending[waiting++] = left_smaller ? Range{i, r.hi} : Range{r.lo, j};
             r = left_smaller ? Range{r.lo, j} : Range{i, r.hi};
