@@ -73,9 +73,9 @@ std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
     }
 }
 
-// Below this many keys a block scan reads most of the range from both ends, so the keys are
-// scanned one at a time.
-constexpr int32_t PLAIN_BELOW = 16;
+// Below this many keys a block scan reads most of the range from both ends and mispredicts its
+// exit, so the keys are scanned one at a time.
+constexpr int32_t PLAIN_BELOW = 8;
 
 // Hoare's partition pass over lo..hi with one key per step; returns (j, i) like partition.
 std::pair<int32_t, int32_t> plain_partition(int32_t lo, int32_t hi, int32_t* keys) {
