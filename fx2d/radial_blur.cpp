@@ -8,6 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
+#if MOONLARK_SIMD && defined(__x86_64__) && defined(__GNUC__)
+#define MOONLARK_VECTOR_BLUR 1
+#include <immintrin.h>
+#endif
+
 namespace {
 
 // The three colour planes packed into one word per pixel, so that one load and one add serve
@@ -47,6 +52,64 @@ void build_reach(Reach& reach) {
     }
 }
 
+// One packed pixel blurred from itself and its three samples.
+uint32_t blurred(uint32_t pixel, uint32_t sample1, uint32_t sample2, uint32_t sample3) {
+    return ((pixel + sample1 + sample2 + sample3) >> 2) & CHANNELS;
+}
+
+#if MOONLARK_VECTOR_BLUR
+
+// Blurs the row's columns 0 .. columns - 1 sixteen at a time with AVX-512F gathers, as far as
+// whole groups of sixteen reach, and returns how many it blurred. Only for rows whose samples
+// all lie on other rows, already blurred: no sample is then a pixel of the same group. Moving
+// left (COLUMN_STEP -1), the group's pixels lie in memory in the reverse order of its lanes.
+// The intrinsics are the masked forms with every lane set: the plain ones start from an
+// undefined register, which GCC 12 reports as uninitialised.
+template <int32_t COLUMN_STEP>
+__attribute__((target("avx512f"))) int32_t
+blur_row_avx512(uint32_t* pixel, const uint32_t* const (&level)[ZOOM_LEVELS],
+                const int32_t (&along)[ZOOM_LEVELS][SCREEN_WIDTH], int32_t columns) {
+    const __m512i reverse = _mm512_set_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i channels = _mm512_set1_epi32(static_cast<int32_t>(CHANNELS));
+    const __mmask16 all = 0xFFFF;
+    int32_t dx = 0;
+    for (; dx + 16 <= columns; dx += 16) {
+        uint32_t* group = COLUMN_STEP > 0 ? pixel + dx : pixel - dx - 15;
+        __m512i sum = _mm512_loadu_si512(group);
+        if constexpr (COLUMN_STEP < 0) sum = _mm512_maskz_permutexvar_epi32(all, reverse, sum);
+        for (int32_t k = 0; k < ZOOM_LEVELS; ++k) {
+            const __m512i at = _mm512_loadu_si512(along[k] + dx);
+            sum = _mm512_add_epi32(
+                sum, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), all, at, level[k], 4));
+        }
+        __m512i v = _mm512_and_si512(_mm512_maskz_srli_epi32(all, sum, 2), channels);
+        if constexpr (COLUMN_STEP < 0) v = _mm512_maskz_permutexvar_epi32(all, reverse, v);
+        _mm512_storeu_si512(group, v);
+    }
+    return dx;
+}
+
+// Whether the processor running us has AVX-512F (and the system keeps its registers), asked
+// once.
+bool has_avx512f() {
+    static const bool avx512f = __builtin_cpu_supports("avx512f");
+    return avx512f;
+}
+
+#endif
+
+// Blurs the row's columns `from` .. columns - 1 one at a time.
+template <int32_t COLUMN_STEP>
+void blur_row_scalar(uint32_t* pixel, const uint32_t* const (&level)[ZOOM_LEVELS],
+                     const int32_t (&along)[ZOOM_LEVELS][SCREEN_WIDTH], int32_t from,
+                     int32_t columns) {
+    for (int32_t dx = from; dx < columns; ++dx) {
+        // Every read before the write: a sample may be the pixel itself.
+        pixel[COLUMN_STEP * dx] = blurred(pixel[COLUMN_STEP * dx], level[0][along[0][dx]],
+                                          level[1][along[1][dx]], level[2][along[2][dx]]);
+    }
+}
+
 // Blurs one quadrant of rows x columns pixels, starting at (first_row, first_column) next to
 // the centre and moving away from it by ROW_STEP and COLUMN_STEP (+1 or -1). The zoom maps'
 // column parts point left and their row parts up (set A) or down (set B): a quadrant whose
@@ -62,17 +125,19 @@ void blur_quadrant(int32_t first_row, int32_t rows, int32_t first_column, int32_
     const auto& along = reach[COLUMN_STEP > 0 ? 0 : 1];
     for (int32_t dy = 0; dy < rows; ++dy) {
         const int32_t start = (first_row + ROW_STEP * dy) * SCREEN_WIDTH + first_column;
-        const uint32_t* level1 = working + start + COLUMN_STEP * maps[0][dy * SCREEN_WIDTH];
-        const uint32_t* level2 = working + start + COLUMN_STEP * maps[1][dy * SCREEN_WIDTH];
-        const uint32_t* level3 = working + start + COLUMN_STEP * maps[2][dy * SCREEN_WIDTH];
+        // The row parts: 0 where a level's samples lie on this row itself.
+        const int32_t row_part[ZOOM_LEVELS] = {
+            maps[0][dy * SCREEN_WIDTH], maps[1][dy * SCREEN_WIDTH], maps[2][dy * SCREEN_WIDTH]};
+        const uint32_t* const level[ZOOM_LEVELS] = {working + start + COLUMN_STEP * row_part[0],
+                                                    working + start + COLUMN_STEP * row_part[1],
+                                                    working + start + COLUMN_STEP * row_part[2]};
         uint32_t* pixel = working + start;
-        for (int32_t dx = 0; dx < columns; ++dx) {
-            // Every read before the write: a sample may be the pixel itself.
-            const uint32_t sum = pixel[COLUMN_STEP * dx] + level1[along[0][dx]] +
-                                 level2[along[1][dx]] + level3[along[2][dx]];
-            const uint32_t v = (sum >> 2) & CHANNELS;
-            pixel[COLUMN_STEP * dx] = v;
-        }
+        int32_t done = 0;
+#if MOONLARK_VECTOR_BLUR
+        if (row_part[0] != 0 && row_part[1] != 0 && row_part[2] != 0 && has_avx512f())
+            done = blur_row_avx512<COLUMN_STEP>(pixel, level, along, columns);
+#endif
+        blur_row_scalar<COLUMN_STEP>(pixel, level, along, done, columns);
     }
 }
 
