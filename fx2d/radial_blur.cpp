@@ -59,12 +59,14 @@ uint32_t blurred(uint32_t pixel, uint32_t sample1, uint32_t sample2, uint32_t sa
 
 #if MOONLARK_VECTOR_BLUR
 
-// Blurs the row's columns 0 .. columns - 1 sixteen at a time with AVX-512F gathers, as far as
-// whole groups of sixteen reach, and returns how many it blurred. Only for rows whose samples
-// all lie on other rows, already blurred: no sample is then a pixel of the same group. Moving
-// left (COLUMN_STEP -1), the group's pixels lie in memory in the reverse order of its lanes.
-// The intrinsics are the masked forms with every lane set: the plain ones start from an
-// undefined register, which GCC 12 reports as uninitialised.
+// Blurs the row's columns 0 .. columns - 1 sixteen at a time with AVX-512F, as far as whole
+// groups of sixteen reach, and returns how many it blurred. Only for rows whose samples all
+// lie on other rows, already blurred: no sample is then a pixel of the same group. A level's
+// reach grows by 0 or 1 per column, so a group's sixteen samples lie within sixteen adjacent
+// pixels: one load of those and a permute stand for a gather. Moving left (COLUMN_STEP -1),
+// pixels and samples lie in memory in the reverse order of the lanes. The intrinsics are the
+// masked forms with every lane set: the plain ones start from an undefined register, which
+// GCC 12 reports as uninitialised.
 template <int32_t COLUMN_STEP>
 __attribute__((target("avx512f"))) int32_t
 blur_row_avx512(uint32_t* pixel, const uint32_t* const (&level)[ZOOM_LEVELS],
@@ -78,9 +80,13 @@ blur_row_avx512(uint32_t* pixel, const uint32_t* const (&level)[ZOOM_LEVELS],
         __m512i sum = _mm512_loadu_si512(group);
         if constexpr (COLUMN_STEP < 0) sum = _mm512_maskz_permutexvar_epi32(all, reverse, sum);
         for (int32_t k = 0; k < ZOOM_LEVELS; ++k) {
-            const __m512i at = _mm512_loadu_si512(along[k] + dx);
-            sum = _mm512_add_epi32(
-                sum, _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), all, at, level[k], 4));
+            // The window holds the group's sample nearest the centre and the fifteen pixels
+            // beyond it, away from the centre: all within the quadrant's row.
+            const int32_t window_start = COLUMN_STEP > 0 ? along[k][dx] : along[k][dx] - 15;
+            const __m512i lane = _mm512_sub_epi32(_mm512_loadu_si512(along[k] + dx),
+                                                  _mm512_set1_epi32(window_start));
+            const __m512i window = _mm512_loadu_si512(level[k] + window_start);
+            sum = _mm512_add_epi32(sum, _mm512_maskz_permutexvar_epi32(all, lane, window));
         }
         __m512i v = _mm512_and_si512(_mm512_maskz_srli_epi32(all, sum, 2), channels);
         if constexpr (COLUMN_STEP < 0) v = _mm512_maskz_permutexvar_epi32(all, reverse, v);
