@@ -5,6 +5,7 @@
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
+#include "tools/capture/frame_queue.hpp"
 #include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
 #include "tools/capture/partial_file.hpp"
@@ -27,12 +28,13 @@
 
 namespace {
 
-constexpr size_t FRAME_PIXELS = 320 * 240;
+constexpr size_t FRAME_PIXELS = CAPTURE_FRAME_PIXELS;
 constexpr size_t FRAME_BYTES = FRAME_PIXELS * 2;
 
 uint32_t virtual_ticks = 0;    // every reading within a frame returns the same value
 uint16_t frame[FRAME_PIXELS];  // persists between frames, like the demo's screen
-uint8_t frame_le[FRAME_BYTES]; // the frame as little-endian bytes, for checksums and raw output
+uint8_t frame_le[FRAME_BYTES]; // the frame being written as little-endian bytes (output thread)
+FrameQueue frames;             // drawn frames on their way to the output thread
 
 struct Outputs {
     std::FILE* checksums = nullptr;
@@ -53,6 +55,7 @@ std::vector<std::string> output_files;
 VideoEncoder* unfinished_video = nullptr;
 
 [[noreturn]] void stop(int status) {
+    if (frames.output.joinable()) frame_queue_finish(frames); // no output is written any more
     for (const std::string& path : output_files)
         remove_partial_file(path);
     if (unfinished_video) video_abandon(*unfinished_video);
@@ -147,13 +150,13 @@ void start_up_in_data_dir(const CaptureOptions& options) {
     close(caller);
 }
 
-// Whether frame k is written as PNG: every frame without --at, else the first frame at or
-// after each listed time.
-bool wants_png(Outputs& out) {
+// Whether a frame drawn at scene clock `clock` is written as PNG: every frame without --at,
+// else the first frame at or after each listed time.
+bool wants_png(Outputs& out, int32_t clock) {
     if (out.png_dir.empty()) return false;
     if (out.png_at.empty()) return true;
     bool due = false;
-    while (out.next_at < out.png_at.size() && out.png_at[out.next_at] <= scene_clock) {
+    while (out.next_at < out.png_at.size() && out.png_at[out.next_at] <= clock) {
         due = true;
         ++out.next_at;
     }
@@ -169,22 +172,36 @@ void write_sound(Outputs& out, const CaptureOptions& options, uint64_t k) {
     if (out.video.pid > 0) video_write(out.video, frame_le, FRAME_BYTES, out.audio);
 }
 
-void write_frame(Outputs& out, uint64_t k, int32_t state) {
+// Writes every output of one drawn frame; false when a PNG file cannot be written.
+bool write_frame(Outputs& out, const CaptureOptions& options, const FrameJob& job) {
     for (size_t i = 0; i < FRAME_PIXELS; ++i) {
-        frame_le[2 * i] = static_cast<uint8_t>(frame[i]);
-        frame_le[2 * i + 1] = static_cast<uint8_t>(frame[i] >> 8);
+        frame_le[2 * i] = static_cast<uint8_t>(job.pixels[i]);
+        frame_le[2 * i + 1] = static_cast<uint8_t>(job.pixels[i] >> 8);
     }
     if (out.checksums) {
         const uLong crc = crc32(crc32(0, Z_NULL, 0), frame_le, FRAME_BYTES);
-        std::fprintf(out.checksums, "%llu %d %d %08lx\n", static_cast<unsigned long long>(k),
-                     scene_clock, state, crc);
+        std::fprintf(out.checksums, "%llu %d %d %08lx\n", static_cast<unsigned long long>(job.k),
+                     job.clock, job.state, crc);
     }
     if (out.raw) std::fwrite(frame_le, 1, FRAME_BYTES, out.raw);
-    if (wants_png(out)) {
+    if (wants_png(out, job.clock)) {
         char name[32];
-        std::snprintf(name, sizeof name, "frame_%05llu.png", static_cast<unsigned long long>(k));
-        if (!write_frame_png((out.png_dir / name).string(), frame)) stop(1);
+        std::snprintf(name, sizeof name, "frame_%05llu.png",
+                      static_cast<unsigned long long>(job.k));
+        if (!write_frame_png((out.png_dir / name).string(), job.pixels)) return false;
     }
+    write_sound(out, options, job.k);
+    return true;
+}
+
+// Hands the frame just drawn to the output thread.
+void submit_frame(uint64_t k, int32_t state) {
+    FrameJob& job = frame_queue_next(frames);
+    job.k = k;
+    job.clock = scene_clock;
+    job.state = state;
+    std::memcpy(job.pixels, frame, sizeof frame);
+    if (!frame_queue_submit(frames)) stop(1);
 }
 
 struct Progress {
@@ -230,6 +247,7 @@ int main(int argc, char** argv) {
     Outputs out = open_outputs(options);
     start_video(out, options);
 
+    frame_queue_start(frames, [&](const FrameJob& job) { return write_frame(out, options, job); });
     Progress progress;
     if (!options.video.empty()) progress.activity = "encoding " + options.video;
     uint64_t k = 0;
@@ -237,14 +255,14 @@ int main(int argc, char** argv) {
         virtual_ticks = ticks_of_frame(options, k);
         const int32_t state = timeline_state;
         run_timeline();
-        write_frame(out, k, state);
-        write_sound(out, options, k);
+        submit_frame(k, state);
         progress.update(k + 1, false);
         if (quit_flag != 0 || (options.until && scene_clock >= *options.until)) {
             ++k;
             break;
         }
     }
+    if (!frame_queue_finish(frames)) stop(1);
     progress.update(k, true);
     close_outputs(out, options);
     return 0;
