@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <utility>
 
+#if MOONLARK_SIMD && defined(__x86_64__) && defined(__GNUC__)
+#define MOONLARK_VECTOR_SCAN 1
+#include <immintrin.h>
+#endif
+
 int32_t depth_keys[MESH_MAX_VERTICES];
 uint16_t face_order[MESH_MAX_VERTICES];
 
@@ -17,29 +22,98 @@ int32_t depth_key(const Face& face) {
     return -(sum >> 2); // sum >> 2 >= -2^29: the negation cannot overflow
 }
 
-// Positions gathered by one block scan.
-constexpr int32_t BLOCK = 64;
+// Keys read by one block scan. Stops found past where the scans meet are wasted, so the scalar
+// scan reads fewer keys; the vector scan, whose keys cost much less each, reads more and so
+// pays the setting up of a block less often. VECTOR_BLOCK is a multiple of the 16 keys a
+// vector scan compares at once.
+constexpr int32_t SCALAR_BLOCK = 64;
+#if MOONLARK_VECTOR_SCAN
+constexpr int32_t VECTOR_BLOCK = 256;
+static_assert(VECTOR_BLOCK % 16 == 0 && VECTOR_BLOCK >= SCALAR_BLOCK);
+constexpr int32_t MAX_BLOCK = VECTOR_BLOCK;
+#else
+constexpr int32_t MAX_BLOCK = SCALAR_BLOCK;
+#endif
 
 // Positions where Hoare's scans stop, ascending from the left or descending from the right,
 // gathered a block at a time without a branch per key.
 struct Stoppers {
-    int32_t at[BLOCK];
+    int32_t at[MAX_BLOCK];
     int32_t count = 0, next = 0;
     int32_t frontier; // the next position a block scan reads
     bool empty() const { return next == count; }
 };
 
-// Gathers the stops among frontier, frontier + step, ... up to `limit` (inclusive), reading at
-// most BLOCK keys: keys not below the pivot for step +1, not above it for step -1.
-void scan_block(Stoppers& s, const int32_t* keys, int32_t step, int32_t limit, int32_t pivot) {
-    const int32_t n = std::min(BLOCK, (limit - s.frontier) * step + 1);
-    s.count = 0;
-    s.next = 0;
+// Appends the stops among the n keys frontier, frontier + step, ... and moves the frontier
+// past them: keys not below the pivot for step +1, not above it for step -1.
+void gather_stops(Stoppers& s, const int32_t* keys, int32_t step, int32_t n, int32_t pivot) {
     for (int32_t k = 0; k < n; ++k, s.frontier += step) {
         const int32_t key = keys[s.frontier];
         s.at[s.count] = s.frontier;
         s.count += step > 0 ? key >= pivot : key <= pivot;
     }
+}
+
+#if MOONLARK_VECTOR_SCAN
+
+// gather_stops with AVX-512F, sixteen keys per step, for n <= VECTOR_BLOCK into an empty
+// Stoppers: before group g at most 16 g stops are stored, so storing all sixteen lanes of a
+// compressed group stays inside `at`. The lanes of a last, partial group past the n keys are
+// masked off, so no key outside them is read. The right-hand scan reverses its sixteen keys so
+// that its stops come out descending.
+__attribute__((target("avx512f,popcnt"))) void
+gather_stops_avx512(Stoppers& s, const int32_t* keys, int32_t step, int32_t n, int32_t pivot) {
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const __m512i pivots = _mm512_set1_epi32(pivot);
+    // Kept in locals: the stores into `at` might otherwise alias them.
+    int32_t count = s.count, frontier = s.frontier;
+    for (int32_t done = 0; done < n; done += 16) {
+        const int32_t m = std::min(16, n - done);
+        const __mmask16 valid = static_cast<__mmask16>((1u << m) - 1);
+        __mmask16 stops;
+        __m512i positions;
+        if (step > 0) {
+            const __m512i key = _mm512_maskz_loadu_epi32(valid, keys + frontier);
+            stops = _mm512_mask_cmpge_epi32_mask(valid, key, pivots);
+            positions = _mm512_add_epi32(_mm512_set1_epi32(frontier), lane);
+        } else {
+            // Lane u holds the key at top - u; the m keys read are in lanes 16 - m .. 15.
+            const int32_t base = frontier - m + 1, top = base + 15;
+            const __m512i key = _mm512_maskz_permutexvar_epi32(
+                0xFFFF, reverse, _mm512_maskz_loadu_epi32(valid, keys + base));
+            stops = _mm512_mask_cmple_epi32_mask(static_cast<__mmask16>(valid << (16 - m)), key,
+                                                 pivots);
+            positions = _mm512_sub_epi32(_mm512_set1_epi32(top), lane);
+        }
+        _mm512_storeu_si512(s.at + count, _mm512_maskz_compress_epi32(stops, positions));
+        count += _mm_popcnt_u32(stops);
+        frontier += step * m;
+    }
+    s.count = count;
+    s.frontier = frontier;
+}
+
+// Whether the processor running us has AVX-512F (and the system keeps its registers), asked
+// once.
+bool has_avx512f() {
+    static const bool avx512f = __builtin_cpu_supports("avx512f");
+    return avx512f;
+}
+
+#endif
+
+// Gathers the stops among frontier, frontier + step, ... up to `limit` (inclusive), reading at
+// most a block of keys.
+void scan_block(Stoppers& s, const int32_t* keys, int32_t step, int32_t limit, int32_t pivot) {
+    const int32_t remaining = (limit - s.frontier) * step + 1;
+    s.count = 0;
+    s.next = 0;
+#if MOONLARK_VECTOR_SCAN
+    if (has_avx512f())
+        return gather_stops_avx512(s, keys, step, std::min(VECTOR_BLOCK, remaining), pivot);
+#endif
+    gather_stops(s, keys, step, std::min(SCALAR_BLOCK, remaining), pivot);
 }
 
 // One Hoare partition pass over lo..hi; returns the final (j, i): lo..j and i..hi remain to

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -78,15 +79,20 @@ void reference_sort(int32_t lo, int32_t hi, std::vector<int32_t>& keys, std::vec
 
 TEST(SortFaces, MakesTheExchangesOfPlainRecursiveQuicksort) {
     std::mt19937 random(11);
-    for (int32_t size : {2, 3, 5, 8, 13, 100, 2000, MESH_MAX_FACES}) {
-        // Random keys from ranges of 2 .. 2^20 values, then ascending, descending and
-        // sawtooth runs (range 0, -1 and -2).
-        for (int32_t range : {2, 5, 40, 1 << 20, 0, -1, -2}) {
+    // Sizes around the 16 keys compared at once and the blocks of 64 and 256 keys scanned.
+    for (int32_t size :
+         {2, 3, 5, 8, 13, 16, 17, 31, 33, 63, 64, 65, 100, 255, 257, 2000, MESH_MAX_FACES}) {
+        // Random keys from ranges of 1 (all equal) .. 2^20 values, then ascending, descending
+        // and sawtooth runs (range 0, -1 and -2) and keys at the ends of the int32_t range
+        // mixed with 0 (range -3).
+        for (int32_t range : {1, 2, 5, 40, 1 << 20, 0, -1, -2, -3}) {
+            const int32_t extremes[3] = {INT32_MIN, 0, INT32_MAX};
             std::vector<int32_t> keys(size);
             for (int32_t i = 0; i < size; ++i)
                 keys[i] = range == 0    ? i
                           : range == -1 ? -i
                           : range == -2 ? i % 67
+                          : range == -3 ? extremes[random() % 3]
                                         : static_cast<int32_t>(random() % range) - range / 2;
             std::vector<int> expected(size);
             for (int32_t i = 0; i < size; ++i)
