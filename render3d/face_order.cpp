@@ -103,24 +103,26 @@ bool has_avx512f() {
 
 #endif
 
+// gather_stops or gather_stops_avx512.
+using Gatherer = void (*)(Stoppers& s, const int32_t* keys, int32_t step, int32_t n, int32_t pivot);
+
 // Gathers the stops among frontier, frontier + step, ... up to `limit` (inclusive), reading at
-// most a block of keys.
-void scan_block(Stoppers& s, const int32_t* keys, int32_t step, int32_t limit, int32_t pivot) {
-    const int32_t remaining = (limit - s.frontier) * step + 1;
+// most BLOCK_KEYS keys.
+template <Gatherer GATHER, int32_t BLOCK_KEYS>
+[[gnu::always_inline]] inline void scan_block(Stoppers& s, const int32_t* keys, int32_t step,
+                                              int32_t limit, int32_t pivot) {
     s.count = 0;
     s.next = 0;
-#if MOONLARK_VECTOR_SCAN
-    if (has_avx512f())
-        return gather_stops_avx512(s, keys, step, std::min(VECTOR_BLOCK, remaining), pivot);
-#endif
-    gather_stops(s, keys, step, std::min(SCALAR_BLOCK, remaining), pivot);
+    GATHER(s, keys, step, std::min(BLOCK_KEYS, (limit - s.frontier) * step + 1), pivot);
 }
 
 // One Hoare partition pass over lo..hi; returns the final (j, i): lo..j and i..hi remain to
 // sort. The scans' stops are found a block at a time among keys not yet exchanged, and where
 // the one-key-at-a-time scans would step onto an exchanged key the outcome follows from the
 // stops alone, so the pass makes exactly the exchanges of those scans.
-std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
+template <Gatherer GATHER, int32_t BLOCK_KEYS>
+[[gnu::always_inline]] inline std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi,
+                                                                    int32_t* keys) {
     const int32_t pivot = keys[(lo + hi) >> 1];
     Stoppers left, right;
     left.frontier = lo;
@@ -128,13 +130,13 @@ std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
     int32_t j = hi; // keys after the last exchanged left stop, up to j, are untouched
     for (;;) {
         while (left.empty() && left.frontier <= j)
-            scan_block(left, keys, +1, j, pivot);
+            scan_block<GATHER, BLOCK_KEYS>(left, keys, +1, j, pivot);
         // No key at or above the pivot up to j: the left scan stops on the last exchanged
         // right key, just past j.
         if (left.empty() || left.at[left.next] > j) return {j, j + 1};
         const int32_t l = left.at[left.next++];
         while (right.empty() && right.frontier >= l)
-            scan_block(right, keys, -1, l, pivot);
+            scan_block<GATHER, BLOCK_KEYS>(right, keys, -1, l, pivot);
         // No key at or below the pivot from l on: the right scan stops just before l, where
         // every key is below the pivot or was exchanged there.
         if (right.empty() || right.at[right.next] < l) return {l - 1, l};
@@ -145,6 +147,25 @@ std::pair<int32_t, int32_t> partition(int32_t lo, int32_t hi, int32_t* keys) {
         j = r - 1;
         if (l + 1 > j) return {j, l + 1};
     }
+}
+
+#if MOONLARK_VECTOR_SCAN
+
+// The partition pass with the vector scans, compiled for AVX-512F as a whole so that the scans
+// are inlined into it.
+__attribute__((target("avx512f,popcnt"))) std::pair<int32_t, int32_t>
+partition_avx512(int32_t lo, int32_t hi, int32_t* keys) {
+    return partition<gather_stops_avx512, VECTOR_BLOCK>(lo, hi, keys);
+}
+
+#endif
+
+// The partition pass with block scans, vector ones where the processor has them.
+std::pair<int32_t, int32_t> block_partition(int32_t lo, int32_t hi, int32_t* keys) {
+#if MOONLARK_VECTOR_SCAN
+    if (has_avx512f()) return partition_avx512(lo, hi, keys);
+#endif
+    return partition<gather_stops, SCALAR_BLOCK>(lo, hi, keys);
 }
 
 // Below this many keys a block scan reads most of the range from both ends and mispredicts its
@@ -198,7 +219,7 @@ void sort_faces(int32_t first, int32_t last, int32_t* keys) {
             }
         } else if (r.lo < r.hi) {
             const auto [j, i] = r.hi - r.lo < PLAIN_BELOW ? plain_partition(r.lo, r.hi, keys)
-                                                          : partition(r.lo, r.hi, keys);
+                                                          : block_partition(r.lo, r.hi, keys);
             const bool left_smaller = j - r.lo < r.hi - i;
             pending[waiting++] = left_smaller ? Range{i, r.hi} : Range{r.lo, j};
             r = left_smaller ? Range{r.lo, j} : Range{i, r.hi};
