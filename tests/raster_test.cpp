@@ -191,26 +191,13 @@ void reference_fill(const FillVertex (&corners)[3], const Rule& rule, uint16_t* 
     walk(v[1]->y, v[2]->y, mb);
 }
 
-TEST_F(Raster, ClippedFillsMatchThePerPixelRule) {
-    const auto ramp = identity_ramp();
-    const auto texels = numbered_texels(64);
-    const Texture texture{2, texels.data()};
-    std::vector<uint16_t> expected(320 * 240);
-    std::mt19937 random(11);
-    auto coordinate = [&](int32_t low, int32_t high) {
-        return low + static_cast<int32_t>(random() % static_cast<uint32_t>(high - low + 1));
-    };
-    for (int trial = 0; trial < 300; ++trial) {
-        // Mostly near the frame; some taller or wider than the reciprocal table reaches.
-        const int32_t reach = trial % 10 == 0 ? 2600 : 400;
-        FillVertex corners[3];
-        for (FillVertex& c : corners)
-            c = {coordinate(-reach, 320 + reach),
-                 coordinate(-reach, 240 + reach),
-                 {coordinate(0, 255), coordinate(0, 255)}};
+// Fills the triangle in the given mode and with the per-pixel rule, and compares the frames.
+class RasterAgainstReference : public Raster {
+  protected:
+    void expect_same_pixels(const FillVertex (&corners)[3], bool textured) {
         std::fill(frame.begin(), frame.end(), UNWRITTEN);
         std::fill(expected.begin(), expected.end(), UNWRITTEN);
-        if (trial % 2 == 0) {
+        if (!textured) {
             fill_shaded_triangle(corners, ramp.data(), frame.data());
             reference_fill<1>(
                 corners, [&](const int32_t* a) { return ramp[ramp_index(a[0])]; }, expected.data());
@@ -220,8 +207,56 @@ TEST_F(Raster, ClippedFillsMatchThePerPixelRule) {
                 corners, [&](const int32_t* a) { return texels[texel_index(a[0], a[1], 2)]; },
                 expected.data());
         }
-        ASSERT_EQ(frame, expected) << "trial " << trial;
+        ASSERT_EQ(frame, expected);
     }
+    int32_t coordinate(int32_t low, int32_t high) {
+        return low + static_cast<int32_t>(random() % static_cast<uint32_t>(high - low + 1));
+    }
+
+    const std::vector<uint16_t> ramp = identity_ramp();
+    const std::vector<uint16_t> texels = numbered_texels(64);
+    const Texture texture{2, texels.data()};
+    std::vector<uint16_t> expected = std::vector<uint16_t>(320 * 240);
+    std::mt19937 random{11};
+};
+
+TEST_F(RasterAgainstReference, ClippedFillsMatchThePerPixelRule) {
+    for (int trial = 0; trial < 300; ++trial) {
+        // Mostly near the frame; some taller or wider than the reciprocal table reaches.
+        const int32_t reach = trial % 10 == 0 ? 2600 : 400;
+        FillVertex corners[3];
+        for (FillVertex& c : corners)
+            c = {coordinate(-reach, 320 + reach),
+                 coordinate(-reach, 240 + reach),
+                 {coordinate(0, 255), coordinate(0, 255)}};
+        ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, trial % 2 == 1)) << "trial " << trial;
+    }
+}
+
+// Spans are filled in groups of pixels on some processors: spans of every width up to a few
+// groups, starting and ending on both sides of the frame's left and right columns, with
+// shades that run far past both ends of the ramp.
+TEST_F(RasterAgainstReference, SpansOfEveryWidthMatchThePerPixelRule) {
+    const int32_t starts[] = {-70, -33, -1, 0, 1, 100, 250, 287, 288, 289, 318, 319};
+    for (int32_t x : starts)
+        for (int32_t width = 1; width <= 70; ++width) {
+            // A right-angled triangle: its rows hold every width from `width` down to 1.
+            const int32_t low = width % 3 == 0 ? -3000 : 0, high = width % 3 == 0 ? 3000 : 255;
+            const FillVertex corners[3] = {
+                {x, 5, {coordinate(low, high), coordinate(0, 255)}},
+                {x + width, 5, {coordinate(low, high), coordinate(0, 255)}},
+                {x, 5 + width, {coordinate(low, high), coordinate(0, 255)}}};
+            ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, width % 2 == 0))
+                << "start " << x << " width " << width;
+        }
+}
+
+// Wider and taller than the reciprocal table reaches, with slope products that wrap.
+TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
+    const FillVertex corners[3] = {
+        {-3000, -2500, {0, 255}}, {3000, 120, {255, 0}}, {400, 2900, {-70000, 3000}}};
+    ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, false));
+    ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, true));
 }
 
 TEST_F(Raster, HugeTrianglesStayInsideTheFrame) {
