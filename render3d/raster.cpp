@@ -258,17 +258,28 @@ void order_faces(const Mesh& mesh) {
     sort_faces(0, mesh.face_count - 1, depth_keys);
 }
 
-const Face& face_at(const Mesh& mesh, int32_t position) {
-    return mesh.faces[face_order[position]];
+// The faces turned to the viewer, far to near: the entries of face_order that pass the cull,
+// in its order. Picked without a branch per face, whose outcome is as good as random.
+uint16_t facing_faces[MESH_MAX_FACES];
+
+// Fills facing_faces for the Mesh ordered by order_faces; returns how many there are.
+int32_t pick_facing_faces(const Mesh& mesh) {
+    int32_t count = 0;
+    for (int32_t k = 0; k < mesh.face_count; ++k) {
+        const uint16_t face = face_order[k];
+        facing_faces[count] = face;
+        count += face_faces_viewer(mesh.faces[face]) ? 1 : 0;
+    }
+    return count;
 }
 
 void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
     rotate_vertex_normals(mesh);
     compute_vertex_shades(mesh);
     order_faces(mesh);
-    for (int32_t k = 0; k < mesh.face_count; ++k) {
-        const Face& face = face_at(mesh, k);
-        if (!face_faces_viewer(face)) continue;
+    const int32_t count = pick_facing_faces(mesh);
+    for (int32_t k = 0; k < count; ++k) {
+        const Face& face = mesh.faces[facing_faces[k]];
         const FillVertex corners[3] = {shaded_corner(face.corners[0].vertex),
                                        shaded_corner(face.corners[1].vertex),
                                        shaded_corner(face.corners[2].vertex)};
@@ -288,9 +299,10 @@ void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame
     rotate_vertex_normals(mesh);
     order_faces(mesh);
     compute_environment_coordinates(mesh);
-    for (int32_t k = 0; k < mesh.face_count; ++k) {
-        const Face& face = face_at(mesh, k);
-        if (by_material && !face_faces_viewer(face)) continue;
+    const uint16_t* order = by_material ? facing_faces : face_order;
+    const int32_t count = by_material ? pick_facing_faces(mesh) : mesh.face_count;
+    for (int32_t k = 0; k < count; ++k) {
+        const Face& face = mesh.faces[order[k]];
         const Texture* texture = by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
         if (!texture) continue;
         const FillVertex corners[3] = {textured_corner(face.corners[0].vertex),
