@@ -7,17 +7,33 @@
 #include "tools/bench/bench.hpp"
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace {
 
-// Builds the objects once per process from the mesh files in the current folder; the
-// message of the first failure, or "".
+// Builds the objects from the mesh files in the build's data folder, so that the benchmark
+// runs from any folder, and returns to the folder it was started in; the message of the
+// failure, or "".
+std::string build_objects_in_data_dir() {
+    const int caller = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (caller < 0 || chdir(MOONLARK_DATA_DIR) != 0)
+        return std::string("cannot enter '") + MOONLARK_DATA_DIR + "': " + std::strerror(errno);
+    const std::string error = build_objects();
+    const bool returned = fchdir(caller) == 0;
+    close(caller);
+    return returned ? error : std::string("cannot return: ") + std::strerror(errno);
+}
+
+// Builds the objects once per process; the message of the first failure, or "".
 const std::string& prepare_objects() {
     static const std::string error = [] {
         prepare_effects();
-        return build_objects();
+        return build_objects_in_data_dir();
     }();
     return error;
 }
