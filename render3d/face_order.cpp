@@ -1,8 +1,12 @@
 #include "render3d/face_order.hpp"
 
+#include "render3d/halves.hpp"
 #include "render3d/transform.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <thread>
 #include <utility>
 
 #if MOONLARK_SIMD && defined(__x86_64__) && defined(__GNUC__)
@@ -194,10 +198,83 @@ std::pair<int32_t, int32_t> plain_partition(int32_t lo, int32_t hi, int32_t* key
     }
 }
 
+// One partition pass over lo..hi, key by key for short ranges; returns (j, i) like partition.
+std::pair<int32_t, int32_t> partition_pass(int32_t lo, int32_t hi, int32_t* keys) {
+    return hi - lo < PLAIN_BELOW ? plain_partition(lo, hi, keys) : block_partition(lo, hi, keys);
+}
+
 // A range still to sort.
 struct Range {
     int32_t lo, hi;
 };
+
+// Ranges of a split sort waiting for either half, and how many ranges are not yet sorted
+// (waiting or being sorted). Both halves take ranges from here until none is left, so a half
+// that starts late or draws small ranges just sorts fewer of them.
+struct SharedSort {
+    int32_t* keys;
+    Range waiting[64];
+    int32_t waiting_count = 0;
+    int32_t unsorted = 0;
+    std::atomic<bool> locked{false}; // guards the three fields above
+};
+
+// Ranges at least this long are offered to the other half; shorter ones are sorted at once.
+constexpr int32_t SHARE_FROM = 128;
+
+void lock(SharedSort& sort) {
+    while (sort.locked.exchange(true, std::memory_order_acquire)) {
+    }
+}
+
+void unlock(SharedSort& sort) {
+    sort.locked.store(false, std::memory_order_release);
+}
+
+// Takes a waiting range into r; false once every range is sorted. Waits while the other half
+// is still partitioning.
+bool take_range(SharedSort& sort, Range& r) {
+    for (;;) {
+        lock(sort);
+        const bool got = sort.waiting_count > 0;
+        if (got) r = sort.waiting[--sort.waiting_count];
+        const bool done = !got && sort.unsorted == 0;
+        unlock(sort);
+        if (got || done) return got;
+        std::this_thread::yield();
+    }
+}
+
+// Adds r to the waiting ranges, or sorts it here when they are full.
+void offer_range(SharedSort& sort, Range r) {
+    lock(sort);
+    const bool room = sort.waiting_count < static_cast<int32_t>(std::size(sort.waiting));
+    if (room) {
+        sort.waiting[sort.waiting_count++] = r;
+        ++sort.unsorted;
+    }
+    unlock(sort);
+    if (!room) sort_faces(r.lo, r.hi, sort.keys);
+}
+
+// One half of a split sort: partitions the ranges it takes, offers the larger part of each
+// and goes on with the smaller.
+void sort_shared(int32_t, void* job) {
+    SharedSort& sort = *static_cast<SharedSort*>(job);
+    Range r;
+    while (take_range(sort, r)) {
+        while (r.hi - r.lo >= SHARE_FROM) {
+            const auto [j, i] = partition_pass(r.lo, r.hi, sort.keys);
+            const bool left_smaller = j - r.lo < r.hi - i;
+            offer_range(sort, left_smaller ? Range{i, r.hi} : Range{r.lo, j});
+            r = left_smaller ? Range{r.lo, j} : Range{i, r.hi};
+        }
+        sort_faces(r.lo, r.hi, sort.keys);
+        lock(sort);
+        --sort.unsorted;
+        unlock(sort);
+    }
+}
 
 } // namespace
 
@@ -224,8 +301,7 @@ void sort_faces(int32_t first, int32_t last, int32_t* keys) {
                 std::swap(face_order[r.lo], face_order[r.hi]);
             }
         } else if (r.lo < r.hi) {
-            const auto [j, i] = r.hi - r.lo < PLAIN_BELOW ? plain_partition(r.lo, r.hi, keys)
-                                                          : block_partition(r.lo, r.hi, keys);
+            const auto [j, i] = partition_pass(r.lo, r.hi, keys);
             const bool left_smaller = j - r.lo < r.hi - i;
             pending[waiting++] = left_smaller ? Range{i, r.hi} : Range{r.lo, j};
             r = left_smaller ? Range{r.lo, j} : Range{i, r.hi};
@@ -234,4 +310,13 @@ void sort_faces(int32_t first, int32_t last, int32_t* keys) {
         if (waiting == 0) return;
         r = pending[--waiting];
     }
+}
+
+void sort_faces_in_halves(int32_t first, int32_t last, int32_t* keys) {
+    if (last - first < SPLIT_SORT_FROM) return sort_faces(first, last, keys);
+    SharedSort sort;
+    sort.keys = keys;
+    sort.waiting[0] = {first, last};
+    sort.waiting_count = sort.unsorted = 1;
+    run_halves(sort_shared, &sort);
 }

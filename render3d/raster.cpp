@@ -4,6 +4,7 @@
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/face_order.hpp"
+#include "render3d/halves.hpp"
 
 #include <algorithm>
 
@@ -190,12 +191,12 @@ void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const 
 }
 
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
-// y_first's scanline. Scanline y lands in frame row y + 1; rows off the frame are skipped
-// by moving both edges past them at once.
+// y_first's scanline. Scanline y lands in frame row y + 1; rows outside `band` (a part of the
+// frame's rows) are skipped by moving both edges past them at once.
 template <int N, class Rule>
 void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge, int32_t y_first, int32_t y_end,
-               const Rule& rule, uint16_t* frame) {
-    const PixelRange rows = clip_to_frame(int64_t{y_first} + 1, int64_t{y_end} + 1, FRAME_HEIGHT);
+               const Rule& rule, uint16_t* frame, PixelRange band) {
+    const PixelRange rows = clip_to(int64_t{y_first} + 1, int64_t{y_end} + 1, band);
     if (rows.first >= rows.end) return;
     advance(long_edge, int64_t{rows.first} - 1 - y_first);
     advance(short_edge, int64_t{rows.first} - 1 - y_first);
@@ -210,7 +211,8 @@ void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge, int32_t y_first, i
 // between edges TM and TB, then the lower part between MB and TB (T, M, B by ascending y).
 // No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
-void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* frame) {
+void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* frame,
+                   PixelRange band) {
     // Insertion sort by y: corners on the same row keep their stored order.
     const FillVertex* v[3] = {&corners[0], &corners[1], &corners[2]};
     if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
@@ -220,9 +222,9 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
     }
     const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
     EdgeWalk<N> long_edge = edge_walk<N>(t, b);
-    fill_part(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
+    fill_part(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
     advance(long_edge, int64_t{m.y} - t.y);
-    fill_part(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
+    fill_part(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
 }
 
 #if MOONLARK_VECTOR_SPANS
@@ -230,8 +232,9 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
 // below it, which lets the shared templates use VectorRampRule's instructions and keeps the
 // ramp in registers for the triangle.
 __attribute__((target("avx512bw"), flatten)) void
-fill_shaded_triangle_avx512(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame) {
-    fill_triangle<1>(corners, VectorRampRule(ramp), frame);
+fill_shaded_triangle_avx512(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
+                            PixelRange rows) {
+    fill_triangle<1>(corners, VectorRampRule(ramp), frame, rows);
 }
 #endif
 
@@ -246,45 +249,10 @@ FillVertex textured_corner(int32_t vertex) {
     return {p.x, p.y, {e.u, e.v}};
 }
 
-bool face_faces_viewer(const Face& face) {
-    return faces_viewer(projected_points[face.corners[0].vertex],
-                        projected_points[face.corners[1].vertex],
-                        projected_points[face.corners[2].vertex]);
-}
-
 // Keys and sorts all faces of the Mesh: face_order then lists them far to near.
 void order_faces(const Mesh& mesh) {
     build_depth_keys(mesh);
-    sort_faces(0, mesh.face_count - 1, depth_keys);
-}
-
-// The faces turned to the viewer, far to near: the entries of face_order that pass the cull,
-// in its order. Picked without a branch per face, whose outcome is as good as random.
-uint16_t facing_faces[MESH_MAX_FACES];
-
-// Fills facing_faces for the Mesh ordered by order_faces; returns how many there are.
-int32_t pick_facing_faces(const Mesh& mesh) {
-    int32_t count = 0;
-    for (int32_t k = 0; k < mesh.face_count; ++k) {
-        const uint16_t face = face_order[k];
-        facing_faces[count] = face;
-        count += face_faces_viewer(mesh.faces[face]) ? 1 : 0;
-    }
-    return count;
-}
-
-void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
-    rotate_vertex_normals(mesh);
-    compute_vertex_shades(mesh);
-    order_faces(mesh);
-    const int32_t count = pick_facing_faces(mesh);
-    for (int32_t k = 0; k < count; ++k) {
-        const Face& face = mesh.faces[facing_faces[k]];
-        const FillVertex corners[3] = {shaded_corner(face.corners[0].vertex),
-                                       shaded_corner(face.corners[1].vertex),
-                                       shaded_corner(face.corners[2].vertex)};
-        fill_shaded_triangle(corners, ramp, frame);
-    }
+    sort_faces_in_halves(0, mesh.face_count - 1, depth_keys);
 }
 
 // The texture of a face's Material, or none when the Material holds no texture.
@@ -293,23 +261,96 @@ const Texture* material_texture(const Mesh& mesh, const Face& face) {
     return material.type == MATERIAL_TEXTURE ? &material.textures[0] : nullptr;
 }
 
+// One draw call's faces, ordered far to near in face_order, and how they are filled.
+struct FaceFill {
+    const Mesh* mesh;
+    bool culled;          // faces turned away are skipped
+    const uint16_t* ramp; // the Gouraud fill's ramp; none for the texture fills
+    bool by_material;     // texture fills: each face's Material, else the violet light map
+    uint16_t* frame;
+    int32_t split_row; // band 0 is the rows above it, band 1 the rest
+};
+
+// Per band, the faces that may write its rows, far to near (each band's own list, so that the
+// two bands can be picked at the same time).
+uint16_t band_faces[2][MESH_MAX_FACES];
+
+// Fills `picked` with the faces of face_order that pass the cull and may write a frame row
+// within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many there are.
+// Picked without a branch per face, whose outcome is as good as random.
+int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
+    const Mesh& mesh = *fill.mesh;
+    int32_t count = 0;
+    for (int32_t k = 0; k < mesh.face_count; ++k) {
+        const uint16_t face = face_order[k];
+        const Face& f = mesh.faces[face];
+        const ProjectedPoint& p0 = projected_points[f.corners[0].vertex];
+        const ProjectedPoint& p1 = projected_points[f.corners[1].vertex];
+        const ProjectedPoint& p2 = projected_points[f.corners[2].vertex];
+        const int32_t top = std::min({p0.y, p1.y, p2.y}), bottom = std::max({p0.y, p1.y, p2.y});
+        const bool reaches = (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
+        picked[count] = face;
+        count += (reaches & (!fill.culled || faces_viewer(p0, p1, p2))) ? 1 : 0;
+    }
+    return count;
+}
+
+// Fills the frame rows within `rows` of the picked faces in order.
+void fill_faces(const FaceFill& fill, PixelRange rows, const uint16_t* picked, int32_t count) {
+    const Mesh& mesh = *fill.mesh;
+    for (int32_t k = 0; k < count; ++k) {
+        const Face& face = mesh.faces[picked[k]];
+        if (fill.ramp) {
+            const FillVertex corners[3] = {shaded_corner(face.corners[0].vertex),
+                                           shaded_corner(face.corners[1].vertex),
+                                           shaded_corner(face.corners[2].vertex)};
+            fill_shaded_triangle(corners, fill.ramp, fill.frame, rows);
+            continue;
+        }
+        const Texture* texture = fill.by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
+        if (!texture) continue;
+        const FillVertex corners[3] = {textured_corner(face.corners[0].vertex),
+                                       textured_corner(face.corners[1].vertex),
+                                       textured_corner(face.corners[2].vertex)};
+        fill_textured_triangle(corners, *texture, fill.frame, rows);
+    }
+}
+
+// The pixels of a row depend only on the order of the faces writing it, so the two bands of
+// rows are filled independently, each from its own pick.
+void fill_band(int32_t half, void* job) {
+    const FaceFill& fill = *static_cast<const FaceFill*>(job);
+    const PixelRange rows =
+        half == 0 ? PixelRange{0, fill.split_row} : PixelRange{fill.split_row, FRAME_HEIGHT};
+    fill_faces(fill, rows, band_faces[half], pick_faces(fill, rows, band_faces[half]));
+}
+
+// Where the bands of the next fill meet. Any row gives the same pixels; it follows the work,
+// a few rows a frame towards the band that finished last.
+int32_t band_split_row = FRAME_HEIGHT / 2;
+constexpr int32_t BAND_SPLIT_STEP = 2;
+
+void fill_in_bands(FaceFill fill) {
+    fill.split_row = band_split_row;
+    const int32_t last = run_halves(fill_band, &fill);
+    if (last == 0) band_split_row = std::max(band_split_row - BAND_SPLIT_STEP, 0);
+    if (last == 1) band_split_row = std::min(band_split_row + BAND_SPLIT_STEP, FRAME_HEIGHT);
+}
+
+void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
+    rotate_vertex_normals(mesh);
+    compute_vertex_shades(mesh);
+    order_faces(mesh);
+    fill_in_bands({&mesh, true, ramp, false, frame, 0});
+}
+
 // Environment-mapped faces: every face from the violet light map, or, by_material, only the
 // faces turned to the viewer, each from its own Material's texture.
 void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame) {
     rotate_vertex_normals(mesh);
     order_faces(mesh);
     compute_environment_coordinates(mesh);
-    const uint16_t* order = by_material ? facing_faces : face_order;
-    const int32_t count = by_material ? pick_facing_faces(mesh) : mesh.face_count;
-    for (int32_t k = 0; k < count; ++k) {
-        const Face& face = mesh.faces[order[k]];
-        const Texture* texture = by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
-        if (!texture) continue;
-        const FillVertex corners[3] = {textured_corner(face.corners[0].vertex),
-                                       textured_corner(face.corners[1].vertex),
-                                       textured_corner(face.corners[2].vertex)};
-        fill_textured_triangle(corners, *texture, frame);
-    }
+    fill_in_bands({&mesh, by_material, nullptr, by_material, frame, 0});
 }
 
 } // namespace
@@ -332,9 +373,9 @@ int32_t reciprocal(int32_t n) {
     return 65536 / n;
 }
 
-PixelRange clip_to_frame(int64_t first, int64_t end, int32_t size) {
-    const int64_t clipped_first = std::clamp<int64_t>(first, 0, size);
-    const int64_t clipped_end = std::clamp<int64_t>(end, clipped_first, size);
+PixelRange clip_to(int64_t first, int64_t end, PixelRange within) {
+    const int64_t clipped_first = std::clamp<int64_t>(first, within.first, within.end);
+    const int64_t clipped_end = std::clamp<int64_t>(end, clipped_first, within.end);
     return {static_cast<int32_t>(clipped_first), static_cast<int32_t>(clipped_end)};
 }
 
@@ -356,16 +397,17 @@ bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const Proj
     return c < 0;
 }
 
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame) {
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
+                          PixelRange rows) {
 #if MOONLARK_VECTOR_SPANS
-    if (has_avx512bw()) return fill_shaded_triangle_avx512(corners, ramp, frame);
+    if (has_avx512bw()) return fill_shaded_triangle_avx512(corners, ramp, frame, rows);
 #endif
-    fill_triangle<1>(corners, RampRule{ramp}, frame);
+    fill_triangle<1>(corners, RampRule{ramp}, frame, rows);
 }
 
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
-                            uint16_t* frame) {
-    fill_triangle<2>(corners, TextureRule(texture), frame);
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
+                            PixelRange rows) {
+    fill_triangle<2>(corners, TextureRule(texture), frame, rows);
 }
 
 void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {

@@ -47,9 +47,12 @@ struct PixelRange {
     int32_t first, end;
 };
 
-// The frame test: the part of first .. end - 1 within 0 .. size - 1, where size is 320 for
-// columns and 240 for rows. A pixel is written only inside both ranges.
-PixelRange clip_to_frame(int64_t first, int64_t end, int32_t size);
+// Every row of the frame.
+inline constexpr PixelRange ALL_ROWS{0, FRAME_HEIGHT};
+
+// The part of first .. end - 1 within `within`. The frame test is this with columns 0 .. 319
+// and rows 0 .. 239: a pixel is written only inside both.
+PixelRange clip_to(int64_t first, int64_t end, PixelRange within);
 
 // The ramp entry of a running shade (value x 256): shade >> 8, clamped to 0..255.
 int32_t ramp_index(int32_t shade);
@@ -63,12 +66,15 @@ int32_t texel_index(int32_t u, int32_t v, int32_t shift);
 bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const ProjectedPoint& p2);
 
 // Fills a triangle with attribute 0 as the shade, coloured from a 256-entry ramp.
-// Scanline y lands in frame row y + 1; spans exclude their right end.
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame);
+// Scanline y lands in frame row y + 1; spans exclude their right end. Only the frame rows
+// within `rows` are written, each exactly as the fill of all rows writes it.
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
+                          PixelRange rows = ALL_ROWS);
 
-// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture.
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
-                            uint16_t* frame);
+// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture; `rows` as
+// for fill_shaded_triangle.
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
+                            PixelRange rows = ALL_ROWS);
 
 // Draws the Mesh in fill_mode: FILL_GOURAUD with the ramp of the given bank slot, faces
 // turned away culled; FILL_ENVIRONMENT with the violet light map, every face filled. Needs

@@ -259,6 +259,38 @@ TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
     ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, true));
 }
 
+// A fill limited to a band of rows writes exactly the full fill's pixels in those rows, so two
+// bands split anywhere give the pixels of one fill.
+TEST_F(RasterAgainstReference, BandsOfRowsHoldThePixelsOfOneFill) {
+    auto fill = [&](const FillVertex(&corners)[3], bool textured, uint16_t* out, PixelRange rows) {
+        if (textured)
+            fill_textured_triangle(corners, texture, out, rows);
+        else
+            fill_shaded_triangle(corners, ramp.data(), out, rows);
+    };
+    for (int trial = 0; trial < 200; ++trial) {
+        const int32_t reach = trial % 10 == 0 ? 2600 : 200;
+        FillVertex corners[3];
+        for (FillVertex& c : corners)
+            c = {coordinate(-reach, 320 + reach),
+                 coordinate(-reach, 240 + reach),
+                 {coordinate(0, 255), coordinate(0, 255)}};
+        const bool textured = trial % 2 == 1;
+        std::fill(expected.begin(), expected.end(), UNWRITTEN);
+        fill(corners, textured, expected.data(), ALL_ROWS);
+        for (int32_t split : {0, 1, 119, 120, 239, 240})
+            for (const PixelRange band : {PixelRange{0, split}, PixelRange{split, 240}}) {
+                std::vector<uint16_t> in_band(320 * 240, UNWRITTEN);
+                std::copy(expected.begin() + band.first * 320, expected.begin() + band.end * 320,
+                          in_band.begin() + band.first * 320);
+                std::fill(frame.begin(), frame.end(), UNWRITTEN);
+                fill(corners, textured, frame.data(), band);
+                ASSERT_EQ(frame, in_band)
+                    << "trial " << trial << " rows " << band.first << " to " << band.end;
+            }
+    }
+}
+
 TEST_F(Raster, HugeTrianglesStayInsideTheFrame) {
     const auto ramp = identity_ramp();
     std::vector<uint16_t> guarded(3 * 320 * 240, UNWRITTEN);
@@ -284,14 +316,18 @@ TEST(FixedChoices, ReciprocalBeyondTheTableIsComputedDirectly) {
 
 TEST(FixedChoices, FrameTest) {
     auto same = [](PixelRange a, PixelRange b) { return a.first == b.first && a.end == b.end; };
-    EXPECT_TRUE(same(clip_to_frame(-5, 400, 320), {0, 320}));
-    EXPECT_TRUE(same(clip_to_frame(10, 20, 240), {10, 20}));
-    EXPECT_TRUE(same(clip_to_frame(239, 241, 240), {239, 240}));
-    EXPECT_TRUE(same(clip_to_frame(-10, 0, 240), {0, 0}));
+    EXPECT_TRUE(same(clip_to(-5, 400, {0, 320}), {0, 320}));
+    EXPECT_TRUE(same(clip_to(10, 20, ALL_ROWS), {10, 20}));
+    EXPECT_TRUE(same(clip_to(239, 241, ALL_ROWS), {239, 240}));
+    EXPECT_TRUE(same(clip_to(-10, 0, ALL_ROWS), {0, 0}));
     // The row whose unsigned index r x 320 + x would wrap into the frame lies outside it.
-    EXPECT_EQ(clip_to_frame(13421773, 13421774, 240).first,
-              clip_to_frame(13421773, 13421774, 240).end);
-    EXPECT_EQ(clip_to_frame(int64_t{1} << 40, (int64_t{1} << 40) + 5, 320).end, 320);
+    EXPECT_EQ(clip_to(13421773, 13421774, ALL_ROWS).first,
+              clip_to(13421773, 13421774, ALL_ROWS).end);
+    EXPECT_EQ(clip_to(int64_t{1} << 40, (int64_t{1} << 40) + 5, {0, 320}).end, 320);
+    // A band of rows: nothing outside it, an empty range where the rows miss it.
+    EXPECT_TRUE(same(clip_to(10, 200, {120, 240}), {120, 200}));
+    EXPECT_TRUE(same(clip_to(10, 100, {120, 240}), {120, 120}));
+    EXPECT_TRUE(same(clip_to(150, 200, {0, 120}), {120, 120}));
 }
 
 TEST(FixedChoices, ShadesOutsideTheRampClampToItsEnds) {
