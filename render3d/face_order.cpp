@@ -313,7 +313,7 @@ void sort_faces(int32_t first, int32_t last, int32_t* keys) {
 }
 
 void sort_faces_in_halves(int32_t first, int32_t last, int32_t* keys) {
-    if (last - first < SPLIT_SORT_FROM) return sort_faces(first, last, keys);
+    if (!run_halves || last - first < SPLIT_SORT_FROM) return sort_faces(first, last, keys);
     SharedSort sort;
     sort.keys = keys;
     sort.waiting[0] = {first, last};

@@ -275,10 +275,10 @@ struct FaceFill {
 // two bands can be picked at the same time).
 uint16_t band_faces[2][MESH_MAX_FACES];
 
-// Fills `picked` with the faces of face_order that pass the cull and may write a frame row
-// within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many there are.
-// Picked without a branch per face, whose outcome is as good as random.
-int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
+// Fills `picked` with the faces of face_order that pass the cull and, BANDED, may write a
+// frame row within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many
+// there are. Picked without a branch per face, whose outcome is as good as random.
+template <bool BANDED> int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
     const Mesh& mesh = *fill.mesh;
     int32_t count = 0;
     for (int32_t k = 0; k < mesh.face_count; ++k) {
@@ -287,10 +287,14 @@ int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
         const ProjectedPoint& p0 = projected_points[f.corners[0].vertex];
         const ProjectedPoint& p1 = projected_points[f.corners[1].vertex];
         const ProjectedPoint& p2 = projected_points[f.corners[2].vertex];
-        const int32_t top = std::min({p0.y, p1.y, p2.y}), bottom = std::max({p0.y, p1.y, p2.y});
-        const bool reaches = (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
+        bool keep = !fill.culled || faces_viewer(p0, p1, p2);
+        if constexpr (BANDED) {
+            const int32_t top = std::min({p0.y, p1.y, p2.y});
+            const int32_t bottom = std::max({p0.y, p1.y, p2.y});
+            keep = keep & (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
+        }
         picked[count] = face;
-        count += (reaches & (!fill.culled || faces_viewer(p0, p1, p2))) ? 1 : 0;
+        count += keep ? 1 : 0;
     }
     return count;
 }
@@ -322,7 +326,7 @@ void fill_band(int32_t half, void* job) {
     const FaceFill& fill = *static_cast<const FaceFill*>(job);
     const PixelRange rows =
         half == 0 ? PixelRange{0, fill.split_row} : PixelRange{fill.split_row, FRAME_HEIGHT};
-    fill_faces(fill, rows, band_faces[half], pick_faces(fill, rows, band_faces[half]));
+    fill_faces(fill, rows, band_faces[half], pick_faces<true>(fill, rows, band_faces[half]));
 }
 
 // Where the bands of the next fill meet. Any row gives the same pixels; it follows the work,
@@ -330,11 +334,18 @@ void fill_band(int32_t half, void* job) {
 int32_t band_split_row = FRAME_HEIGHT / 2;
 constexpr int32_t BAND_SPLIT_STEP = 2;
 
+// Fills the faces as two bands of rows where a runner of halves is installed, else at once.
 void fill_in_bands(FaceFill fill) {
+    if (!run_halves) {
+        const Mesh& mesh = *fill.mesh;
+        if (!fill.culled) return fill_faces(fill, ALL_ROWS, face_order, mesh.face_count);
+        const int32_t count = pick_faces<false>(fill, ALL_ROWS, band_faces[0]);
+        return fill_faces(fill, ALL_ROWS, band_faces[0], count);
+    }
     fill.split_row = band_split_row;
     const int32_t last = run_halves(fill_band, &fill);
-    if (last == 0) band_split_row = std::max(band_split_row - BAND_SPLIT_STEP, 0);
-    if (last == 1) band_split_row = std::min(band_split_row + BAND_SPLIT_STEP, FRAME_HEIGHT);
+    band_split_row = last == 0 ? std::max(band_split_row - BAND_SPLIT_STEP, 0)
+                               : std::min(band_split_row + BAND_SPLIT_STEP, FRAME_HEIGHT);
 }
 
 void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {

@@ -131,13 +131,13 @@ TEST(DepthKeys, AreTheNegatedFlooredQuarterOfTheDepthSum) {
 int32_t run_halves_backwards(HalfWork work, void* job) {
     work(1, job);
     work(0, job);
-    return -1;
+    return 0;
 }
 
 // Installs run_halves_backwards for one test.
 struct BackwardsHalves {
     BackwardsHalves() { run_halves = run_halves_backwards; }
-    ~BackwardsHalves() { run_halves = run_halves_in_turn; }
+    ~BackwardsHalves() { run_halves = nullptr; }
 };
 
 TEST(SortFaces, SplitInHalvesMakesTheSameExchangesInEitherOrder) {

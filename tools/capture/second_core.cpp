@@ -63,7 +63,7 @@ void second_core_start() {
 
 void second_core_stop() {
     if (!core.thread.joinable()) return;
-    run_halves = run_halves_in_turn;
+    run_halves = nullptr;
     core.closing = true;
     post(core.posted.load(std::memory_order_relaxed) + 1);
     core.thread.join();

@@ -5,6 +5,6 @@
 // Starts the thread and makes the renderer hand it half of each job.
 void second_core_start();
 
-// Gives the renderer back its one-thread runner and ends the thread. Call from the drawing
-// thread, outside a job.
+// Makes the renderer draw on the calling thread alone again and ends the thread. Call from the
+// drawing thread, outside a job.
 void second_core_stop();
