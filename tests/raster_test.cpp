@@ -194,20 +194,33 @@ void reference_fill(const FillVertex (&corners)[3], const Rule& rule, uint16_t* 
 // Fills the triangle in the given mode and with the per-pixel rule, and compares the frames.
 class RasterAgainstReference : public Raster {
   protected:
+    // The fill under test, in either mode, limited to `rows`.
+    void fill(const FillVertex (&corners)[3], bool textured, uint16_t* out,
+              PixelRange rows = ALL_ROWS) {
+        if (textured)
+            fill_textured_triangle(corners, texture, out, rows);
+        else
+            fill_shaded_triangle(corners, ramp.data(), out, rows);
+    }
     void expect_same_pixels(const FillVertex (&corners)[3], bool textured) {
         std::fill(frame.begin(), frame.end(), UNWRITTEN);
         std::fill(expected.begin(), expected.end(), UNWRITTEN);
-        if (!textured) {
-            fill_shaded_triangle(corners, ramp.data(), frame.data());
+        fill(corners, textured, frame.data());
+        if (!textured)
             reference_fill<1>(
                 corners, [&](const int32_t* a) { return ramp[ramp_index(a[0])]; }, expected.data());
-        } else {
-            fill_textured_triangle(corners, texture, frame.data());
+        else
             reference_fill<2>(
                 corners, [&](const int32_t* a) { return texels[texel_index(a[0], a[1], 2)]; },
                 expected.data());
-        }
         ASSERT_EQ(frame, expected);
+    }
+    // Corners up to `reach` pixels beyond the frame on every side, attributes within 0..255.
+    void random_corners(int32_t reach, FillVertex (&corners)[3]) {
+        for (FillVertex& c : corners)
+            c = {coordinate(-reach, 320 + reach),
+                 coordinate(-reach, 240 + reach),
+                 {coordinate(0, 255), coordinate(0, 255)}};
     }
     int32_t coordinate(int32_t low, int32_t high) {
         return low + static_cast<int32_t>(random() % static_cast<uint32_t>(high - low + 1));
@@ -223,12 +236,8 @@ class RasterAgainstReference : public Raster {
 TEST_F(RasterAgainstReference, ClippedFillsMatchThePerPixelRule) {
     for (int trial = 0; trial < 300; ++trial) {
         // Mostly near the frame; some taller or wider than the reciprocal table reaches.
-        const int32_t reach = trial % 10 == 0 ? 2600 : 400;
         FillVertex corners[3];
-        for (FillVertex& c : corners)
-            c = {coordinate(-reach, 320 + reach),
-                 coordinate(-reach, 240 + reach),
-                 {coordinate(0, 255), coordinate(0, 255)}};
+        random_corners(trial % 10 == 0 ? 2600 : 400, corners);
         ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, trial % 2 == 1)) << "trial " << trial;
     }
 }
@@ -262,19 +271,9 @@ TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
 // A fill limited to a band of rows writes exactly the full fill's pixels in those rows, so two
 // bands split anywhere give the pixels of one fill.
 TEST_F(RasterAgainstReference, BandsOfRowsHoldThePixelsOfOneFill) {
-    auto fill = [&](const FillVertex(&corners)[3], bool textured, uint16_t* out, PixelRange rows) {
-        if (textured)
-            fill_textured_triangle(corners, texture, out, rows);
-        else
-            fill_shaded_triangle(corners, ramp.data(), out, rows);
-    };
     for (int trial = 0; trial < 200; ++trial) {
-        const int32_t reach = trial % 10 == 0 ? 2600 : 200;
         FillVertex corners[3];
-        for (FillVertex& c : corners)
-            c = {coordinate(-reach, 320 + reach),
-                 coordinate(-reach, 240 + reach),
-                 {coordinate(0, 255), coordinate(0, 255)}};
+        random_corners(trial % 10 == 0 ? 2600 : 200, corners);
         const bool textured = trial % 2 == 1;
         std::fill(expected.begin(), expected.end(), UNWRITTEN);
         fill(corners, textured, expected.data(), ALL_ROWS);
