@@ -23,13 +23,16 @@ void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
     // 0..437; a negative clock (never seen on the timeline) wraps into that range too.
     int32_t m = (scene_clock >> 4) % 438;
     if (m < 0) m += 438;
-    uint8_t index[SCREEN_WIDTH];
+    // The ramp continued past its end, so that a row's colours are the ramp turned by its row
+    // term: the column and drift terms then index it at wrapped[row term + their sum].
+    uint16_t wrapped[SINE_INDEX_LIMIT];
+    for (int32_t i = 0; i < SINE_INDEX_LIMIT; ++i)
+        wrapped[i] = ramp[i & 0xFF];
     for (int32_t y = 0; y < SCREEN_HEIGHT; ++y) {
-        const uint8_t row = static_cast<uint8_t>(row_sine_table[y]);
-        const uint8_t* drift = drift_sine_bytes + m + y;
-        for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
-            index[x] = static_cast<uint8_t>(column_sine_bytes[x] + row + drift[x]);
-        paint_by_index(frame + y * SCREEN_WIDTH, index, SCREEN_WIDTH, ramp, 256);
+        const int32_t drift = m + y; // the row's first drift entry
+        paint_by_index_sum(frame + y * SCREEN_WIDTH, column_sine_bytes,
+                           drift_sine_bytes[drift & 3] + (drift & ~3), SCREEN_WIDTH,
+                           wrapped + row_sine_table[y]);
     }
 }
 

@@ -4,7 +4,13 @@
 // takes a vector path where the processor has one; every path writes the same pixels.
 #include <cstdint>
 
-// out[i] = colours[index[i]] for i = 0 .. count - 1, two pixels per store; count is even.
-// colours holds colour_count entries, 128 or 256, and every index is below colour_count.
+// out[i] = colours[index[i]] for i = 0 .. count - 1, a multiple of 4; out is an even pixel of
+// a frame and index starts on a 4-byte boundary. colours holds colour_count entries, 128 or
+// 256, and every index is below colour_count.
 void paint_by_index(uint16_t* out, const uint8_t* index, int32_t count, const uint16_t* colours,
                     int32_t colour_count);
+
+// out[i] = colours[first[i] + second[i]] for i = 0 .. count - 1, a multiple of 4; as for
+// paint_by_index, and every sum of two index bytes is below 256.
+void paint_by_index_sum(uint16_t* out, const uint8_t* first, const uint8_t* second, int32_t count,
+                        const uint16_t* colours);

@@ -16,13 +16,11 @@ GroundPair ground_map[SCREEN_PIXELS];
 TunnelPair tunnel_map[SCREEN_PIXELS];
 int16_t zoom_map_a[ZOOM_LEVELS][SCREEN_PIXELS];
 int16_t zoom_map_b[ZOOM_LEVELS][SCREEN_PIXELS];
-uint8_t red_plane[SCREEN_PIXELS];
-uint8_t green_plane[SCREEN_PIXELS];
-uint8_t blue_plane[SCREEN_PIXELS];
-uint8_t tunnel_spiral[SCREEN_PIXELS];
-uint8_t column_sine_bytes[SCREEN_WIDTH];
-uint8_t drift_sine_bytes[1024];
-uint8_t ground_column[GROUND_ROWS * SCREEN_WIDTH];
+uint32_t colour_planes[SCREEN_PIXELS];
+alignas(4) uint8_t tunnel_spiral[SCREEN_PIXELS];
+alignas(4) uint8_t column_sine_bytes[SCREEN_WIDTH];
+alignas(4) uint8_t drift_sine_bytes[4][1024];
+alignas(4) uint8_t ground_column[GROUND_ROWS * SCREEN_WIDTH];
 uint16_t backdrop_picture[SCREEN_PIXELS];
 
 namespace {
@@ -120,10 +118,8 @@ void load_planes(const uint16_t* picture, int32_t width) {
     for (int32_t row = 0; row < SCREEN_HEIGHT; ++row) {
         for (int32_t column = 0; column < SCREEN_WIDTH; ++column) {
             const uint16_t texel = picture[(239 - row) * width + column % width];
-            const int32_t p = row * SCREEN_WIDTH + column;
-            red_plane[p] = static_cast<uint8_t>((texel >> 11) << 3);
-            green_plane[p] = static_cast<uint8_t>(((texel >> 5) & 63) << 2);
-            blue_plane[p] = static_cast<uint8_t>((texel & 31) << 3);
+            colour_planes[row * SCREEN_WIDTH + column] =
+                plane_pixel((texel >> 11) << 3, ((texel >> 5) & 63) << 2, (texel & 31) << 3);
         }
     }
 }
@@ -153,8 +149,9 @@ void build_prepared_tables() {
         tunnel_spiral[p] = static_cast<uint8_t>(tunnel_map[p].distance + tunnel_map[p].angle);
     for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
         column_sine_bytes[x] = static_cast<uint8_t>(column_sine_table[x]);
-    for (int32_t i = 0; i < 1024; ++i)
-        drift_sine_bytes[i] = static_cast<uint8_t>(drift_sine_table[i]);
+    for (int32_t k = 0; k < 4; ++k)
+        for (int32_t i = 0; i < 1024; ++i)
+            drift_sine_bytes[k][i] = static_cast<uint8_t>(drift_sine_table[i + k]);
     for (int32_t p = 0; p < GROUND_ROWS * SCREEN_WIDTH; ++p)
         ground_column[p] = static_cast<uint8_t>(ground_map[p].lateral & 127);
     for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)

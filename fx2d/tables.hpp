@@ -46,20 +46,42 @@ inline constexpr int32_t ZOOM_LEVELS = 3;
 extern int16_t zoom_map_a[ZOOM_LEVELS][SCREEN_PIXELS];
 extern int16_t zoom_map_b[ZOOM_LEVELS][SCREEN_PIXELS];
 
-// The radial blur's source picture, upright and row-major: red and blue hold the RGB565
-// channel * 8, green the channel * 4 (low bits zero).
-extern uint8_t red_plane[SCREEN_PIXELS];
-extern uint8_t green_plane[SCREEN_PIXELS];
-extern uint8_t blue_plane[SCREEN_PIXELS];
+// The radial blur's source picture, upright and row-major: its red, green and blue planes
+// interleaved, one word per pixel holding the three channels widened to 8 bits (red and blue
+// the RGB565 channel * 8, green the channel * 4) in fields of ten bits, so that one addition
+// adds all three: red in bits 0..9, green in 10..19, blue in 20..29. Four channel values sum
+// to at most 1020, which still fits a field.
+inline constexpr int32_t PLANE_GREEN_SHIFT = 10;
+inline constexpr int32_t PLANE_BLUE_SHIFT = 20;
+extern uint32_t colour_planes[SCREEN_PIXELS];
+
+// A pixel of the colour planes from its three channels, each 0..255.
+constexpr uint32_t plane_pixel(uint32_t red, uint32_t green, uint32_t blue) {
+    return red | green << PLANE_GREEN_SHIFT | blue << PLANE_BLUE_SHIFT;
+}
+// The channels of a pixel of the colour planes.
+constexpr uint32_t plane_red(uint32_t pixel) {
+    return pixel & 0x3FF;
+}
+constexpr uint32_t plane_green(uint32_t pixel) {
+    return pixel >> PLANE_GREEN_SHIFT & 0x3FF;
+}
+constexpr uint32_t plane_blue(uint32_t pixel) {
+    return pixel >> PLANE_BLUE_SHIFT & 0x3FF;
+}
 
 // Prepared from the tables above, for the effects' inner loops (built last by
 // build_effect_tables, never changed afterwards):
 // the tunnel's ramp index at scene clock 0, (distance + angle) & 255 of each tunnel map pair;
 extern uint8_t tunnel_spiral[SCREEN_PIXELS];
-// the layered sine's column and drift sine tables as bytes (every entry is below 256), so
-// that the effect's index sums wrap to a byte by themselves; the drift is read up to 995;
+// the layered sine's column and drift sine tables as bytes, read four at a time from 4-byte
+// boundaries: the drift table once per alignment, drift_sine_bytes[k][i] = entry i + k, read
+// at i = (d & ~3) + x for drift entry d + x = m + y + x (up to 995). A column entry plus a
+// drift entry is at most 73 + 98 = 171, so four such sums add as one word without carries;
+// with the row entry (up to 86) an index stays below SINE_INDEX_LIMIT;
+inline constexpr int32_t SINE_INDEX_LIMIT = 86 + 171 + 1;
 extern uint8_t column_sine_bytes[SCREEN_WIDTH];
-extern uint8_t drift_sine_bytes[1024];
+extern uint8_t drift_sine_bytes[4][1024];
 // the ground's rows and the texture column of each of their pixels, lateral & 127 of each
 // ground map pair (the depth is the same along a row: it is the row's texture row at t = 0);
 inline constexpr int32_t GROUND_ROWS = 180;

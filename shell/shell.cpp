@@ -30,7 +30,7 @@ bool music_started = false; // the music library initialised (there is a device 
 SDL_Event event;
 
 // The engine draws here when the surface's rows are not 640 bytes apart; copied row by row.
-uint16_t own_frame[320 * 240];
+alignas(4) uint16_t own_frame[320 * 240];
 uint16_t* current_frame = own_frame;
 
 // Replaces the process with the launcher. Returns only when it cannot be executed, and then

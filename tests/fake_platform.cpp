@@ -3,7 +3,7 @@
 #include "shell/platform.hpp"
 
 uint32_t fake_ticks = 0;
-uint16_t fake_frame[320 * 240];
+alignas(4) uint16_t fake_frame[320 * 240];
 
 uint32_t platform_ticks() {
     return fake_ticks;

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -27,14 +27,13 @@ class RadialBlur : public ::testing::Test {
     }
     // The colour planes at (row, column) as RGB565.
     static uint16_t source(int32_t row, int32_t column) {
-        const int32_t p = row * SCREEN_WIDTH + column;
-        return static_cast<uint16_t>((red_plane[p] >> 3) << 11 | (green_plane[p] >> 2) << 5 |
-                                     blue_plane[p] >> 3);
+        const uint32_t pixel = colour_planes[row * SCREEN_WIDTH + column];
+        return static_cast<uint16_t>((plane_red(pixel) >> 3) << 11 |
+                                     (plane_green(pixel) >> 2) << 5 | plane_blue(pixel) >> 3);
     }
     static void fill_planes(uint8_t red, uint8_t green, uint8_t blue) {
-        std::memset(red_plane, red, sizeof red_plane);
-        std::memset(green_plane, green, sizeof green_plane);
-        std::memset(blue_plane, blue, sizeof blue_plane);
+        std::fill(std::begin(colour_planes), std::end(colour_planes),
+                  plane_pixel(red, green, blue));
     }
 };
 
@@ -108,9 +107,7 @@ TEST_F(RadialBlur, StreaksRunOutwardWithinEachQuadrant) {
         const int32_t row = q.first_row + 8 * q.row_step,
                       column = q.first_column + 8 * q.column_step;
         const int32_t p = row * SCREEN_WIDTH + column;
-        red_plane[p] = 248;
-        green_plane[p] = 252;
-        blue_plane[p] = 248;
+        colour_planes[p] = plane_pixel(248, 252, 248);
         const Frame frame = blurred(0, 1);
         int32_t beyond = 0;
         for (int32_t i = 0; i < SCREEN_PIXELS; ++i) {

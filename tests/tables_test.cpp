@@ -28,10 +28,11 @@ class EffectTables : public ::testing::Test {
     }
     // The three planes at (row, column) hold texel's channels widened by shifting.
     static void expect_planes_hold(int32_t row, int32_t column, uint16_t texel) {
-        const int32_t p = row * SCREEN_WIDTH + column;
-        EXPECT_EQ(red_plane[p], (texel >> 11) * 8) << row << "," << column;
-        EXPECT_EQ(green_plane[p], ((texel >> 5) & 63) * 4) << row << "," << column;
-        EXPECT_EQ(blue_plane[p], (texel & 31) * 8) << row << "," << column;
+        const uint32_t pixel = colour_planes[row * SCREEN_WIDTH + column];
+        EXPECT_EQ(plane_red(pixel), (texel >> 11) * 8u) << row << "," << column;
+        EXPECT_EQ(plane_green(pixel), ((texel >> 5) & 63) * 4u) << row << "," << column;
+        EXPECT_EQ(plane_blue(pixel), (texel & 31) * 8u) << row << "," << column;
+        EXPECT_EQ(pixel >> 30, 0u) << row << "," << column;
     }
 };
 

@@ -15,7 +15,7 @@
 namespace {
 
 uint32_t ticks = 0;
-uint16_t frame[320 * 240];
+alignas(4) uint16_t frame[320 * 240];
 std::vector<std::string> calls;
 
 struct Selection {

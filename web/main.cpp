@@ -26,10 +26,10 @@ constexpr int32_t FRAME_PIXELS = 320 * 240;
 constexpr uint32_t TEST_FPS = 60;    // the virtual clock of the test mode, as the capture tool's
 constexpr double TEST_SLICE_MS = 25; // ms of test frames per turn of the page's event loop
 
-SDL_Surface* screen = nullptr; // 32-bit: the browser's SDL gives no 16-bit surfaces
-uint16_t frame[FRAME_PIXELS];  // the engine's RGB565 frame; persists between frames
-uint32_t canvas_colour[65536]; // RGB565 -> the canvas pixel, see build_canvas_colours
-GlibcRand ripple_random;       // the ripples' numbers, glibc's unseeded sequence
+SDL_Surface* screen = nullptr;           // 32-bit: the browser's SDL gives no 16-bit surfaces
+alignas(4) uint16_t frame[FRAME_PIXELS]; // the engine's RGB565 frame; persists between frames
+uint32_t canvas_colour[65536];           // RGB565 -> the canvas pixel, see build_canvas_colours
+GlibcRand ripple_random;                 // the ripples' numbers, glibc's unseeded sequence
 MODULE* module = nullptr;
 bool music_started = false; // the music library initialised (the page has audio)
 bool virtual_clock = false; // test mode: frame k sees floor(k * 1000 / 60) ms

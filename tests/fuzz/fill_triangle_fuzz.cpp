@@ -36,7 +36,7 @@ int32_t next_int32(Input& in) {
     return static_cast<int32_t>(value);
 }
 
-uint16_t frame[FRAME_WIDTH * FRAME_HEIGHT];
+alignas(4) uint16_t frame[FRAME_WIDTH * FRAME_HEIGHT];
 // The ramp, then the texture of each shift s: 256 >> s texels a side. Values 0, 1, 2, ...
 std::vector<uint16_t> ramp, textures[MAX_SHIFT + 1];
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-uint16_t frame[FRAME_WIDTH * FRAME_HEIGHT];
+alignas(4) uint16_t frame[FRAME_WIDTH * FRAME_HEIGHT];
 std::filesystem::path work_dir, caller_dir;
 
 void remove_work_dir() {

@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-uint16_t bench_frame[320 * 240];
+alignas(4) uint16_t bench_frame[320 * 240];
 uint32_t bench_ticks = 0;
 
 uint32_t platform_ticks() {

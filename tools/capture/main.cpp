@@ -32,8 +32,8 @@ namespace {
 constexpr size_t FRAME_PIXELS = CAPTURE_FRAME_PIXELS;
 constexpr size_t FRAME_BYTES = FRAME_PIXELS * 2;
 
-uint32_t virtual_ticks = 0;    // every reading within a frame returns the same value
-uint16_t frame[FRAME_PIXELS];  // persists between frames, like the demo's screen
+uint32_t virtual_ticks = 0;              // every reading within a frame returns the same value
+alignas(4) uint16_t frame[FRAME_PIXELS]; // persists between frames, like the demo's screen
 uint8_t frame_le[FRAME_BYTES]; // the frame being written as little-endian bytes (output thread)
 FrameQueue frames;             // drawn frames on their way to the output thread
 
