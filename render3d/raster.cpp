@@ -7,10 +7,16 @@
 #include "render3d/halves.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #if MOONLARK_SIMD && defined(__x86_64__) && defined(__GNUC__)
 #define MOONLARK_VECTOR_SPANS 1
 #include <immintrin.h>
+#endif
+// The row loops of raster_arm.S, on 32-bit ARM cores running ARM code.
+#if defined(__arm__) && !defined(__thumb__)
+#define MOONLARK_ARM_ROWS 1
+#include <cstddef>
 #endif
 
 int32_t fill_mode = FILL_GOURAUD;
@@ -46,31 +52,42 @@ template <int N> EdgeWalk<N> edge_walk(const FillVertex& top, const FillVertex& 
     return edge;
 }
 
-// Moves the edge down by `scanlines` (which may exceed 2^31: the sums wrap all the same).
-template <int N> void advance(EdgeWalk<N>& edge, int64_t scanlines) {
-    const int32_t n = static_cast<int32_t>(static_cast<uint32_t>(scanlines));
+// Moves the edge down by `scanlines`, a count taken modulo 2^32 (the sums wrap all the same).
+template <int N> void advance(EdgeWalk<N>& edge, uint32_t scanlines) {
     for (int k = 0; k <= N; ++k)
-        edge.at[k] = wrap_add(edge.at[k], wrap_mul(edge.slope[k], n));
+        edge.at[k] = wrap_add(edge.at[k], wrap_mul(edge.slope[k], static_cast<int32_t>(scanlines)));
+}
+
+// The colour at an even byte offset into a table of colours.
+uint16_t colour_at(const uint16_t* colours, uint32_t byte_offset) {
+    uint16_t colour;
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(colours) + byte_offset;
+    std::memcpy(&colour, __builtin_assume_aligned(at, 2), sizeof colour);
+    return colour;
 }
 
 // Colour rule of the Gouraud fill: attribute 0 is the shade.
 struct RampRule {
     const uint16_t* ramp;
-    // Writes `count` pixels, the shade advancing by `slope` after each.
+    // Writes `count` pixels (at most a frame row), the shade advancing by `slope` after each.
     void fill(uint16_t* out, int32_t count, const int32_t (&value)[1],
               const int32_t (&slope)[1]) const {
-        // A run whose first and last shade lie in 0..65535 without wrapping never leaves that
-        // range, so ramp_index's clamp has nothing to do there.
-        const int64_t last = value[0] + int64_t{slope[0]} * (count - 1);
-        if (value[0] >= 0 && value[0] <= 65535 && last >= 0 && last <= 65535)
-            fill_run(out, count, value[0], slope[0], [](int32_t shade) { return shade >> 8; });
+        // A span's slope is a 32-bit product shifted right by 16, so |slope| <= 32768 and a
+        // row's shades move by less than 2^24: from a shade in 0..65535 the last one is
+        // reached without wrapping, and if it is in 0..65535 too, so is every shade between,
+        // where ramp_index's clamp has nothing to do.
+        const int32_t shade = value[0];
+        if (static_cast<uint32_t>(shade) <= 65535 &&
+            static_cast<uint32_t>(shade + slope[0] * (count - 1)) <= 65535)
+            fill_run(out, count, shade, slope[0], [](int32_t s) { return s >> 7 & 0x1FE; });
         else
-            fill_run(out, count, value[0], slope[0], ramp_index);
+            fill_run(out, count, shade, slope[0], [](int32_t s) { return 2 * ramp_index(s); });
     }
-    template <class Index>
-    void fill_run(uint16_t* out, int32_t count, int32_t shade, int32_t slope, Index index) const {
+    // `offset` gives the byte offset of a shade's ramp entry.
+    template <class Offset>
+    void fill_run(uint16_t* out, int32_t count, int32_t shade, int32_t slope, Offset offset) const {
         for (int32_t x = 0; x < count; ++x) {
-            out[x] = ramp[index(shade)];
+            out[x] = colour_at(ramp, offset(shade));
             shade = wrap_add(shade, slope);
         }
     }
@@ -94,6 +111,25 @@ struct TextureRule {
             out[x] = pixels[((v >> shift) & mask) << side_bits | ((u >> shift) & mask)];
             u = wrap_add(u, slope[0]);
             v = wrap_add(v, slope[1]);
+        }
+    }
+};
+
+// TextureRule for textures of 64 x 64 texels (shift 2), the size of every light map: the
+// column is bits 10..15 of u and the row bits 10..15 of v. Kept shifted left by 16, u and v
+// have those bits on top, where the carries of their sums are the same and nothing wraps into
+// them from above; the byte offset of the texel is then two masks of shifts.
+struct LightMapRule {
+    const uint16_t* pixels;
+    void fill(uint16_t* out, int32_t count, const int32_t (&value)[2],
+              const int32_t (&slope)[2]) const {
+        uint32_t u = static_cast<uint32_t>(value[0]) << 16, v = static_cast<uint32_t>(value[1]) << 16;
+        const uint32_t du = static_cast<uint32_t>(slope[0]) << 16;
+        const uint32_t dv = static_cast<uint32_t>(slope[1]) << 16;
+        for (int32_t x = 0; x < count; ++x) {
+            out[x] = colour_at(pixels, (v >> 19 & 0x1F80) | (u >> 25 & 0x7E));
+            u += du;
+            v += dv;
         }
     }
 };
@@ -172,7 +208,8 @@ struct VectorRampRule {
 // A_left + (j + 1) * slope: they advance before each pixel, and the right end is excluded.
 // Only the columns inside the frame are visited; the attributes start where they would be.
 template <int N, class Rule>
-void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const Rule& rule) {
+[[gnu::always_inline]] inline void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b,
+                                             uint16_t* row, const Rule& rule) {
     const int32_t xa = a.at[0] >> 8, xb = b.at[0] >> 8; // within -2^23 .. 2^23
     if (xa == xb) return;
     const bool a_left = xa < xb;
@@ -190,21 +227,145 @@ void fill_span(const EdgeWalk<N>& a, const EdgeWalk<N>& b, uint16_t* row, const 
     rule.fill(row + first, end - first, value, slope);
 }
 
+// Fills `rows` frame rows from `row` on between the two edges, which are at the scanline of
+// the row above the first; both move down a scanline after each row.
+template <int N, class Rule>
+[[gnu::always_inline]] inline void fill_rows(EdgeWalk<N> short_edge, EdgeWalk<N> long_edge,
+                                             uint16_t* row, int32_t rows, const Rule& rule) {
+    for (; rows > 0; --rows, row += FRAME_WIDTH) {
+        fill_span(short_edge, long_edge, row, rule);
+        for (int k = 0; k <= N; ++k) {
+            short_edge.at[k] = wrap_add(short_edge.at[k], short_edge.slope[k]);
+            long_edge.at[k] = wrap_add(long_edge.at[k], long_edge.slope[k]);
+        }
+    }
+}
+
+// Rows of a triangle part between a left and a right edge that stay inside the frame's
+// columns and never cross, at the scanline of the row above the first: the state of the row
+// loop, which needs neither fill_rows's choice of sides nor its clipping. The right edge's
+// attributes are kept as their difference from the left edge's ("across"), which changes by
+// the difference of their slopes. The ARM row loops (raster_arm.S) read it at fixed offsets.
+template <int N> struct InsideRows {
+    int32_t left[N], across[N];             // attributes x 256
+    int32_t x_left, x_right;                // 24.8
+    int32_t left_slope[N], across_slope[N]; // per scanline
+    int32_t x_left_slope, x_right_slope;
+    uint16_t* row;
+    int32_t rows;
+    const uint16_t* colours;    // the ramp or the texels, for the ARM row loops
+    const int32_t* reciprocals; // 65536 / n at [n]
+};
+
+template <int N>
+InsideRows<N> inside_rows(const EdgeWalk<N>& left, const EdgeWalk<N>& right, uint16_t* row,
+                          int32_t rows) {
+    InsideRows<N> job;
+    for (int k = 0; k < N; ++k) {
+        job.left[k] = left.at[k + 1];
+        job.across[k] = wrap_sub(right.at[k + 1], left.at[k + 1]);
+        job.left_slope[k] = left.slope[k + 1];
+        job.across_slope[k] = wrap_sub(right.slope[k + 1], left.slope[k + 1]);
+    }
+    job.x_left = left.at[0];
+    job.x_right = right.at[0];
+    job.x_left_slope = left.slope[0];
+    job.x_right_slope = right.slope[0];
+    job.row = row;
+    job.rows = rows;
+    job.reciprocals = reciprocal_table + 2048;
+    return job;
+}
+
+template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule& rule) {
+    for (; job.rows > 0; --job.rows, job.row += FRAME_WIDTH) {
+        const int32_t first = job.x_left >> 8, width = (job.x_right >> 8) - first; // 0..319
+        if (width > 0) {
+            int32_t slope[N], value[N];
+            for (int k = 0; k < N; ++k) {
+                slope[k] = wrap_mul(job.across[k], job.reciprocals[width]) >> 16;
+                value[k] = wrap_add(job.left[k], slope[k]);
+            }
+            rule.fill(job.row + first, width, value, slope);
+        }
+        job.x_left = wrap_add(job.x_left, job.x_left_slope);
+        job.x_right = wrap_add(job.x_right, job.x_right_slope);
+        for (int k = 0; k < N; ++k) {
+            job.left[k] = wrap_add(job.left[k], job.left_slope[k]);
+            job.across[k] = wrap_add(job.across[k], job.across_slope[k]);
+        }
+    }
+}
+
+#if MOONLARK_ARM_ROWS
+// The same rows drawn by the ARM row loops: offsets the assembly relies on.
+static_assert(offsetof(InsideRows<1>, x_left) == 8 && offsetof(InsideRows<1>, left_slope) == 16 &&
+              offsetof(InsideRows<1>, row) == 32 && offsetof(InsideRows<1>, reciprocals) == 44);
+static_assert(offsetof(InsideRows<2>, x_left) == 16 && offsetof(InsideRows<2>, left_slope) == 24 &&
+              offsetof(InsideRows<2>, row) == 48 && offsetof(InsideRows<2>, reciprocals) == 60);
+extern "C" void fill_inside_rows_ramp_arm(InsideRows<1>* rows);
+extern "C" void fill_inside_rows_light_map_arm(InsideRows<2>* rows);
+
+void fill_inside_rows(InsideRows<1> job, const RampRule& rule) {
+    job.colours = rule.ramp;
+    fill_inside_rows_ramp_arm(&job);
+}
+
+void fill_inside_rows(InsideRows<2> job, const LightMapRule& rule) {
+    job.colours = rule.pixels;
+    fill_inside_rows_light_map_arm(&job);
+}
+#endif
+
+// Which edge is on the left in every one of `rows` rows where both edges stay inside the
+// frame's columns: +1 the first edge (or the two meet), -1 the second, 0 when that does not
+// hold. Edges move linearly, so their first and last rows tell, computed without wrapping.
+// Int is a type in which the edges' last positions cannot overflow.
+template <class Int, int N>
+int32_t inside_side(const EdgeWalk<N>& a, const EdgeWalk<N>& b, int32_t rows) {
+    const Int a_first = a.at[0], b_first = b.at[0];
+    const Int a_last = a_first + Int{a.slope[0]} * (rows - 1);
+    const Int b_last = b_first + Int{b.slope[0]} * (rows - 1);
+    constexpr Int END = Int{FRAME_WIDTH} << 8;
+    for (const Int x : {a_first, b_first, a_last, b_last})
+        if (x < 0 || x >= END) return 0;
+    if (a_first <= b_first && a_last <= b_last) return 1;
+    if (a_first >= b_first && a_last >= b_last) return -1;
+    return 0;
+}
+
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
 // y_first's scanline. Scanline y lands in frame row y + 1; rows outside `band` (a part of the
-// frame's rows) are skipped by moving both edges past them at once.
-template <int N, class Rule>
-void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge, int32_t y_first, int32_t y_end,
-               const Rule& rule, uint16_t* frame, PixelRange band) {
-    const PixelRange rows = clip_to(int64_t{y_first} + 1, int64_t{y_end} + 1, band);
+// frame's rows) are skipped by moving both edges past them at once. Int is a type in which
+// the row numbers and the edges' positions cannot overflow.
+template <class Int, int N, class Rule>
+[[gnu::always_inline]] inline void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge,
+                                             int32_t y_first, int32_t y_end, const Rule& rule,
+                                             uint16_t* frame, PixelRange band) {
+    const PixelRange rows = clip_to(Int{y_first} + 1, Int{y_end} + 1, band);
     if (rows.first >= rows.end) return;
-    advance(long_edge, int64_t{rows.first} - 1 - y_first);
-    advance(short_edge, int64_t{rows.first} - 1 - y_first);
-    for (int32_t r = rows.first; r < rows.end; ++r) {
-        fill_span(short_edge, long_edge, frame + r * FRAME_WIDTH, rule);
-        advance(long_edge, 1);
-        advance(short_edge, 1);
+    const uint32_t skipped = static_cast<uint32_t>(rows.first) - 1 - static_cast<uint32_t>(y_first);
+    advance(long_edge, skipped);
+    advance(short_edge, skipped);
+    uint16_t* row = frame + rows.first * FRAME_WIDTH;
+    const int32_t count = rows.end - rows.first;
+    switch (inside_side<Int>(short_edge, long_edge, count)) {
+    case 1:
+        return fill_inside_rows(inside_rows(short_edge, long_edge, row, count), rule);
+    case -1:
+        return fill_inside_rows(inside_rows(long_edge, short_edge, row, count), rule);
+    default:
+        return fill_rows(short_edge, long_edge, row, count, rule);
     }
+}
+
+// Whether a corner lies within 2^14 pixels of the frame's origin, as every corner of an
+// object on the screen does. With three such corners, row numbers and edge positions (24.8)
+// after up to 2^15 rows of slopes below 2^15 stay far inside 32 bits.
+bool tame(const FillVertex& corner) {
+    constexpr uint32_t REACH = 1 << 14;
+    return static_cast<uint32_t>(corner.x) + REACH <= 2 * REACH &&
+           static_cast<uint32_t>(corner.y) + REACH <= 2 * REACH;
 }
 
 // Fills the triangle with N interpolated attributes, coloured by `rule`: the upper part
@@ -222,9 +383,17 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
     }
     const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
     EdgeWalk<N> long_edge = edge_walk<N>(t, b);
-    fill_part(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
-    advance(long_edge, int64_t{m.y} - t.y);
-    fill_part(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
+    const EdgeWalk<N> upper = edge_walk<N>(t, m), lower = edge_walk<N>(m, b);
+    const uint32_t upper_rows = static_cast<uint32_t>(m.y) - static_cast<uint32_t>(t.y);
+    if (tame(t) && tame(m) && tame(b)) {
+        fill_part<int32_t>(long_edge, upper, t.y, m.y, rule, frame, band);
+        advance(long_edge, upper_rows);
+        fill_part<int32_t>(long_edge, lower, m.y, b.y, rule, frame, band);
+    } else {
+        fill_part<int64_t>(long_edge, upper, t.y, m.y, rule, frame, band);
+        advance(long_edge, upper_rows);
+        fill_part<int64_t>(long_edge, lower, m.y, b.y, rule, frame, band);
+    }
 }
 
 #if MOONLARK_VECTOR_SPANS
@@ -384,12 +553,6 @@ int32_t reciprocal(int32_t n) {
     return 65536 / n;
 }
 
-PixelRange clip_to(int64_t first, int64_t end, PixelRange within) {
-    const int64_t clipped_first = std::clamp<int64_t>(first, within.first, within.end);
-    const int64_t clipped_end = std::clamp<int64_t>(end, clipped_first, within.end);
-    return {static_cast<int32_t>(clipped_first), static_cast<int32_t>(clipped_end)};
-}
-
 int32_t ramp_index(int32_t shade) {
     return std::clamp(shade >> 8, 0, 255);
 }
@@ -418,6 +581,7 @@ void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, 
 
 void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
                             PixelRange rows) {
+    if (texture.shift == 2) return fill_triangle<2>(corners, LightMapRule{texture.pixels}, frame, rows);
     fill_triangle<2>(corners, TextureRule(texture), frame, rows);
 }
 

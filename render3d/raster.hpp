@@ -4,6 +4,7 @@
 #include "render3d/mesh.hpp"
 #include "render3d/transform.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 inline constexpr int32_t FRAME_WIDTH = 320;
@@ -50,9 +51,14 @@ struct PixelRange {
 // Every row of the frame.
 inline constexpr PixelRange ALL_ROWS{0, FRAME_HEIGHT};
 
-// The part of first .. end - 1 within `within`. The frame test is this with columns 0 .. 319
-// and rows 0 .. 239: a pixel is written only inside both.
-PixelRange clip_to(int64_t first, int64_t end, PixelRange within);
+// The part of first .. end - 1 within `within`, for first and end of any integer type. The
+// frame test is this with columns 0 .. 319 and rows 0 .. 239: a pixel is written only inside
+// both.
+template <class Int> PixelRange clip_to(Int first, Int end, PixelRange within) {
+    const Int clipped_first = std::clamp<Int>(first, within.first, within.end);
+    const Int clipped_end = std::clamp<Int>(end, clipped_first, within.end);
+    return {static_cast<int32_t>(clipped_first), static_cast<int32_t>(clipped_end)};
+}
 
 // The ramp entry of a running shade (value x 256): shade >> 8, clamped to 0..255.
 int32_t ramp_index(int32_t shade);
