@@ -230,8 +230,8 @@ template <int N, class Rule>
 // Fills `rows` frame rows from `row` on between the two edges, which are at the scanline of
 // the row above the first; both move down a scanline after each row.
 template <int N, class Rule>
-[[gnu::always_inline]] inline void fill_rows(EdgeWalk<N> short_edge, EdgeWalk<N> long_edge,
-                                             uint16_t* row, int32_t rows, const Rule& rule) {
+[[gnu::noinline]] void fill_rows(EdgeWalk<N> short_edge, EdgeWalk<N> long_edge, uint16_t* row,
+                                 int32_t rows, const Rule& rule) {
     for (; rows > 0; --rows, row += FRAME_WIDTH) {
         fill_span(short_edge, long_edge, row, rule);
         for (int k = 0; k <= N; ++k) {
@@ -317,10 +317,10 @@ void fill_inside_rows(InsideRows<2> job, const LightMapRule& rule) {
 }
 #endif
 
-// Which edge is on the left in every one of `rows` rows where both edges stay inside the
+// Which edge is on the left in every one of `rows` rows, where both edges stay inside the
 // frame's columns: +1 the first edge (or the two meet), -1 the second, 0 when that does not
-// hold. Edges move linearly, so their first and last rows tell, computed without wrapping.
-// Int is a type in which the edges' last positions cannot overflow.
+// hold. Edges move linearly, so their first and last rows tell. Int is a type in which the
+// last positions cannot overflow.
 template <class Int, int N>
 int32_t inside_side(const EdgeWalk<N>& a, const EdgeWalk<N>& b, int32_t rows) {
     const Int a_first = a.at[0], b_first = b.at[0];
@@ -334,29 +334,41 @@ int32_t inside_side(const EdgeWalk<N>& a, const EdgeWalk<N>& b, int32_t rows) {
     return 0;
 }
 
+// Fills `rows` frame rows from `row` on between the long and the short edge, which are at the
+// scanline of the row above the first.
+template <class Int, int N, class Rule>
+[[gnu::always_inline]] inline void fill_rows_of_part(const EdgeWalk<N>& long_edge,
+                                                     const EdgeWalk<N>& short_edge, uint16_t* row,
+                                                     int32_t rows, const Rule& rule) {
+    switch (inside_side<Int>(short_edge, long_edge, rows)) {
+    case 1:
+        return fill_inside_rows(inside_rows(short_edge, long_edge, row, rows), rule);
+    case -1:
+        return fill_inside_rows(inside_rows(long_edge, short_edge, row, rows), rule);
+    default:
+        return fill_rows(short_edge, long_edge, row, rows, rule);
+    }
+}
+
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
 // y_first's scanline. Scanline y lands in frame row y + 1; rows outside `band` (a part of the
 // frame's rows) are skipped by moving both edges past them at once. Int is a type in which
 // the row numbers and the edges' positions cannot overflow.
 template <class Int, int N, class Rule>
-[[gnu::always_inline]] inline void fill_part(EdgeWalk<N> long_edge, EdgeWalk<N> short_edge,
-                                             int32_t y_first, int32_t y_end, const Rule& rule,
-                                             uint16_t* frame, PixelRange band) {
+[[gnu::always_inline]] inline void fill_part(const EdgeWalk<N>& long_edge,
+                                             const EdgeWalk<N>& short_edge, int32_t y_first,
+                                             int32_t y_end, const Rule& rule, uint16_t* frame,
+                                             PixelRange band) {
     const PixelRange rows = clip_to(Int{y_first} + 1, Int{y_end} + 1, band);
     if (rows.first >= rows.end) return;
-    const uint32_t skipped = static_cast<uint32_t>(rows.first) - 1 - static_cast<uint32_t>(y_first);
-    advance(long_edge, skipped);
-    advance(short_edge, skipped);
     uint16_t* row = frame + rows.first * FRAME_WIDTH;
     const int32_t count = rows.end - rows.first;
-    switch (inside_side<Int>(short_edge, long_edge, count)) {
-    case 1:
-        return fill_inside_rows(inside_rows(short_edge, long_edge, row, count), rule);
-    case -1:
-        return fill_inside_rows(inside_rows(long_edge, short_edge, row, count), rule);
-    default:
-        return fill_rows(short_edge, long_edge, row, count, rule);
-    }
+    const uint32_t skipped = static_cast<uint32_t>(rows.first) - 1 - static_cast<uint32_t>(y_first);
+    if (skipped == 0) return fill_rows_of_part<Int>(long_edge, short_edge, row, count, rule);
+    EdgeWalk<N> long_below = long_edge, short_below = short_edge;
+    advance(long_below, skipped);
+    advance(short_below, skipped);
+    fill_rows_of_part<Int>(long_below, short_below, row, count, rule);
 }
 
 // Whether a corner lies within 2^14 pixels of the frame's origin, as every corner of an
@@ -382,17 +394,19 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
         if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
     }
     const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
+    if (t.y == b.y) return; // one scanline, every span empty
     EdgeWalk<N> long_edge = edge_walk<N>(t, b);
-    const EdgeWalk<N> upper = edge_walk<N>(t, m), lower = edge_walk<N>(m, b);
     const uint32_t upper_rows = static_cast<uint32_t>(m.y) - static_cast<uint32_t>(t.y);
     if (tame(t) && tame(m) && tame(b)) {
-        fill_part<int32_t>(long_edge, upper, t.y, m.y, rule, frame, band);
-        advance(long_edge, upper_rows);
-        fill_part<int32_t>(long_edge, lower, m.y, b.y, rule, frame, band);
+        if (upper_rows != 0) {
+            fill_part<int32_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
+            advance(long_edge, upper_rows);
+        }
+        if (m.y != b.y) fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
     } else {
-        fill_part<int64_t>(long_edge, upper, t.y, m.y, rule, frame, band);
+        fill_part<int64_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
         advance(long_edge, upper_rows);
-        fill_part<int64_t>(long_edge, lower, m.y, b.y, rule, frame, band);
+        fill_part<int64_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
     }
 }
 
