@@ -185,17 +185,19 @@ constexpr int32_t PLAIN_BELOW = 8;
 // Hoare's partition pass over lo..hi with one key per step; returns (j, i) like partition.
 std::pair<int32_t, int32_t> plain_partition(int32_t lo, int32_t hi, int32_t* keys) {
     const int32_t pivot = keys[(lo + hi) >> 1];
-    int32_t i = lo, j = hi;
+    int32_t* i = keys + lo;
+    int32_t* j = keys + hi;
     for (;;) {
-        while (keys[i] < pivot)
+        while (*i < pivot)
             ++i;
-        while (keys[j] > pivot)
+        while (*j > pivot)
             --j;
-        if (j < i) return {j, i};
-        std::swap(keys[i], keys[j]);
-        std::swap(face_order[i], face_order[j]);
-        if (++i > --j) return {j, i};
+        if (j < i) break;
+        std::swap(*i, *j);
+        std::swap(face_order[i - keys], face_order[j - keys]);
+        if (++i > --j) break;
     }
+    return {static_cast<int32_t>(j - keys), static_cast<int32_t>(i - keys)};
 }
 
 // One partition pass over lo..hi, key by key for short ranges; returns (j, i) like partition.
