@@ -123,7 +123,8 @@ struct LightMapRule {
     const uint16_t* pixels;
     void fill(uint16_t* out, int32_t count, const int32_t (&value)[2],
               const int32_t (&slope)[2]) const {
-        uint32_t u = static_cast<uint32_t>(value[0]) << 16, v = static_cast<uint32_t>(value[1]) << 16;
+        uint32_t u = static_cast<uint32_t>(value[0]) << 16, v = static_cast<uint32_t>(value[1])
+                                                                << 16;
         const uint32_t du = static_cast<uint32_t>(slope[0]) << 16;
         const uint32_t dv = static_cast<uint32_t>(slope[1]) << 16;
         for (int32_t x = 0; x < count; ++x) {
@@ -355,10 +356,9 @@ template <class Int, int N, class Rule>
 // frame's rows) are skipped by moving both edges past them at once. Int is a type in which
 // the row numbers and the edges' positions cannot overflow.
 template <class Int, int N, class Rule>
-[[gnu::always_inline]] inline void fill_part(const EdgeWalk<N>& long_edge,
-                                             const EdgeWalk<N>& short_edge, int32_t y_first,
-                                             int32_t y_end, const Rule& rule, uint16_t* frame,
-                                             PixelRange band) {
+[[gnu::always_inline]] inline void
+fill_part(const EdgeWalk<N>& long_edge, const EdgeWalk<N>& short_edge, int32_t y_first,
+          int32_t y_end, const Rule& rule, uint16_t* frame, PixelRange band) {
     const PixelRange rows = clip_to(Int{y_first} + 1, Int{y_end} + 1, band);
     if (rows.first >= rows.end) return;
     uint16_t* row = frame + rows.first * FRAME_WIDTH;
@@ -402,7 +402,8 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
             fill_part<int32_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
             advance(long_edge, upper_rows);
         }
-        if (m.y != b.y) fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
+        if (m.y != b.y)
+            fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
     } else {
         fill_part<int64_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
         advance(long_edge, upper_rows);
@@ -420,17 +421,6 @@ fill_shaded_triangle_avx512(const FillVertex (&corners)[3], const uint16_t* ramp
     fill_triangle<1>(corners, VectorRampRule(ramp), frame, rows);
 }
 #endif
-
-FillVertex shaded_corner(int32_t vertex) {
-    const ProjectedPoint& p = projected_points[vertex];
-    return {p.x, p.y, {p.shade, 0}};
-}
-
-FillVertex textured_corner(int32_t vertex) {
-    const ProjectedPoint& p = projected_points[vertex];
-    const EnvironmentCoordinate& e = environment_coordinates[vertex];
-    return {p.x, p.y, {e.u, e.v}};
-}
 
 // Keys and sorts all faces of the Mesh: face_order then lists them far to near.
 void order_faces(const Mesh& mesh) {
@@ -458,10 +448,10 @@ struct FaceFill {
 // two bands can be picked at the same time).
 uint16_t band_faces[2][MESH_MAX_FACES];
 
-// Fills `picked` with the faces of face_order that pass the cull and, BANDED, may write a
-// frame row within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many
-// there are. Picked without a branch per face, whose outcome is as good as random.
-template <bool BANDED> int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
+// Fills `picked` with the faces of face_order that pass the cull and may write a frame row
+// within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many there are.
+// Picked without a branch per face, whose outcome is as good as random.
+int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
     const Mesh& mesh = *fill.mesh;
     int32_t count = 0;
     for (int32_t k = 0; k < mesh.face_count; ++k) {
@@ -470,35 +460,43 @@ template <bool BANDED> int32_t pick_faces(const FaceFill& fill, PixelRange rows,
         const ProjectedPoint& p0 = projected_points[f.corners[0].vertex];
         const ProjectedPoint& p1 = projected_points[f.corners[1].vertex];
         const ProjectedPoint& p2 = projected_points[f.corners[2].vertex];
-        bool keep = !fill.culled || faces_viewer(p0, p1, p2);
-        if constexpr (BANDED) {
-            const int32_t top = std::min({p0.y, p1.y, p2.y});
-            const int32_t bottom = std::max({p0.y, p1.y, p2.y});
-            keep = keep & (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
-        }
+        const int32_t top = std::min({p0.y, p1.y, p2.y});
+        const int32_t bottom = std::max({p0.y, p1.y, p2.y});
+        const bool keep = (!fill.culled || faces_viewer(p0, p1, p2)) &
+                          (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
         picked[count] = face;
         count += keep ? 1 : 0;
     }
     return count;
 }
 
-// Fills the frame rows within `rows` of the picked faces in order.
-void fill_faces(const FaceFill& fill, PixelRange rows, const uint16_t* picked, int32_t count) {
+// Fills the frame rows within `rows` of the listed faces in order; with `cull`, the faces
+// turned away among them are skipped.
+void fill_faces(const FaceFill& fill, PixelRange rows, const uint16_t* faces, int32_t count,
+                bool cull) {
     const Mesh& mesh = *fill.mesh;
     for (int32_t k = 0; k < count; ++k) {
-        const Face& face = mesh.faces[picked[k]];
+        const Face& face = mesh.faces[faces[k]];
+        const int32_t v0 = face.corners[0].vertex, v1 = face.corners[1].vertex,
+                      v2 = face.corners[2].vertex;
+        const ProjectedPoint &p0 = projected_points[v0], &p1 = projected_points[v1],
+                             &p2 = projected_points[v2];
+        if (cull && !faces_viewer(p0, p1, p2)) continue;
         if (fill.ramp) {
-            const FillVertex corners[3] = {shaded_corner(face.corners[0].vertex),
-                                           shaded_corner(face.corners[1].vertex),
-                                           shaded_corner(face.corners[2].vertex)};
+            // The shade is the one attribute; the second is never read.
+            const FillVertex corners[3] = {{p0.x, p0.y, {p0.shade, p0.shade}},
+                                           {p1.x, p1.y, {p1.shade, p1.shade}},
+                                           {p2.x, p2.y, {p2.shade, p2.shade}}};
             fill_shaded_triangle(corners, fill.ramp, fill.frame, rows);
             continue;
         }
         const Texture* texture = fill.by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
         if (!texture) continue;
-        const FillVertex corners[3] = {textured_corner(face.corners[0].vertex),
-                                       textured_corner(face.corners[1].vertex),
-                                       textured_corner(face.corners[2].vertex)};
+        const EnvironmentCoordinate &e0 = environment_coordinates[v0],
+                                    &e1 = environment_coordinates[v1],
+                                    &e2 = environment_coordinates[v2];
+        const FillVertex corners[3] = {
+            {p0.x, p0.y, {e0.u, e0.v}}, {p1.x, p1.y, {e1.u, e1.v}}, {p2.x, p2.y, {e2.u, e2.v}}};
         fill_textured_triangle(corners, *texture, fill.frame, rows);
     }
 }
@@ -509,7 +507,7 @@ void fill_band(int32_t half, void* job) {
     const FaceFill& fill = *static_cast<const FaceFill*>(job);
     const PixelRange rows =
         half == 0 ? PixelRange{0, fill.split_row} : PixelRange{fill.split_row, FRAME_HEIGHT};
-    fill_faces(fill, rows, band_faces[half], pick_faces<true>(fill, rows, band_faces[half]));
+    fill_faces(fill, rows, band_faces[half], pick_faces(fill, rows, band_faces[half]), false);
 }
 
 // Where the bands of the next fill meet. Any row gives the same pixels; it follows the work,
@@ -519,12 +517,8 @@ constexpr int32_t BAND_SPLIT_STEP = 2;
 
 // Fills the faces as two bands of rows where a runner of halves is installed, else at once.
 void fill_in_bands(FaceFill fill) {
-    if (!run_halves) {
-        const Mesh& mesh = *fill.mesh;
-        if (!fill.culled) return fill_faces(fill, ALL_ROWS, face_order, mesh.face_count);
-        const int32_t count = pick_faces<false>(fill, ALL_ROWS, band_faces[0]);
-        return fill_faces(fill, ALL_ROWS, band_faces[0], count);
-    }
+    if (!run_halves)
+        return fill_faces(fill, ALL_ROWS, face_order, fill.mesh->face_count, fill.culled);
     fill.split_row = band_split_row;
     const int32_t last = run_halves(fill_band, &fill);
     band_split_row = last == 0 ? std::max(band_split_row - BAND_SPLIT_STEP, 0)
@@ -595,7 +589,8 @@ void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, 
 
 void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
                             PixelRange rows) {
-    if (texture.shift == 2) return fill_triangle<2>(corners, LightMapRule{texture.pixels}, frame, rows);
+    if (texture.shift == 2)
+        return fill_triangle<2>(corners, LightMapRule{texture.pixels}, frame, rows);
     fill_triangle<2>(corners, TextureRule(texture), frame, rows);
 }
 
