@@ -26,7 +26,8 @@
         .equ    R1_RECIPROCALS, 44
 
 @ void fill_inside_rows_ramp_arm(InsideRows<1>* rows)
-@ r4 x_left, r5 x_right, r6 left shade, r7 across, r8 ramp, r10 row, r11 record, lr rows.
+@ r4 x_left, r5 x_right, r6 left shade, r7 across, r8 ramp, r10 row, r11 record, lr rows;
+@ r9 spare for the pixel loops.
         .global fill_inside_rows_ramp_arm
         .type   fill_inside_rows_ramp_arm, %function
         .align  2
@@ -57,14 +58,28 @@ fill_inside_rows_ramp_arm:
         mla     r12, r3, r12, r2                @ shade of the last pixel
         cmp     r12, #65536
         bhs     .Lramp_clamped
-.Lramp_pixel:
+        tst     r1, #1                          @ an odd pixel first, then pairs
+        beq     .Lramp_pair
         mov     r12, r2, asr #7
         bic     r12, r12, #1                    @ byte offset of entry shade >> 8
         ldrh    r12, [r8, r12]
         add     r2, r2, r3
         subs    r1, r1, #1
         strh    r12, [r0], #2
-        bne     .Lramp_pixel
+        beq     .Lramp_step
+.Lramp_pair:
+        mov     r12, r2, asr #7
+        bic     r12, r12, #1
+        add     r2, r2, r3
+        mov     r9, r2, asr #7
+        bic     r9, r9, #1
+        ldrh    r12, [r8, r12]
+        ldrh    r9, [r8, r9]
+        add     r2, r2, r3
+        subs    r1, r1, #2
+        strh    r12, [r0], #2
+        strh    r9, [r0], #2
+        bne     .Lramp_pair
         b       .Lramp_step
 .Lramp_clamped:
         mov     r12, r2, asr #8
@@ -141,7 +156,8 @@ fill_inside_rows_light_map_arm:
         add     r7, r9, r7, lsl #16             @ v of the first pixel << 16
         ldr     r12, [r11, #R2_COLOURS]
         mov     lr, #0x1F80
-.Llight_pixel:
+        tst     r1, #1                          @ an odd pixel first, then pairs
+        beq     .Llight_pair
         and     r2, lr, r7, lsr #19             @ texel row * 128
         mov     r3, r6, lsr #26                 @ texel column
         add     r2, r2, r3, lsl #1
@@ -150,7 +166,25 @@ fill_inside_rows_light_map_arm:
         add     r7, r7, r9
         subs    r1, r1, #1
         strh    r2, [r0], #2
-        bne     .Llight_pixel
+        beq     .Llight_done
+.Llight_pair:
+        and     r2, lr, r7, lsr #19
+        mov     r3, r6, lsr #26
+        add     r2, r2, r3, lsl #1
+        ldrh    r2, [r12, r2]
+        add     r6, r6, r8
+        add     r7, r7, r9
+        and     r3, lr, r7, lsr #19
+        strh    r2, [r0], #2
+        mov     r2, r6, lsr #26
+        add     r3, r3, r2, lsl #1
+        ldrh    r3, [r12, r3]
+        add     r6, r6, r8
+        add     r7, r7, r9
+        subs    r1, r1, #2
+        strh    r3, [r0], #2
+        bne     .Llight_pair
+.Llight_done:
         ldmia   r11, {r6-r9}
 .Llight_step:
         add     r12, r11, #R2_SLOPES
