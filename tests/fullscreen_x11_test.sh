@@ -38,6 +38,7 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 fail() {
     echo "FAIL: $*" >&2
     exit 1
