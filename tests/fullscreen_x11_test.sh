@@ -58,7 +58,7 @@ wait_until() {
 Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp 3>"$tmp/display" \
     2>"$tmp/xvfb.log" &
 xvfb_pid=$!
-wait_until grep -q . "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+wait_until test -s "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
 DISPLAY=:$(cat "$tmp/display")
 export DISPLAY
 # The window manager with its default settings, whatever the user's own openbox settings are.
@@ -71,13 +71,15 @@ wait_until sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
 demo_ended() {
     ! [ -e "/proc/$demo_pid" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$demo_pid/stat"
 }
-# Starts the demo from the data folder on this display, with the given environment words.
+# Starts the demo from the data folder on this display, in a window unless the words of the
+# environment given say otherwise.
 start_demo() {
-    (cd "$data" && exec env -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 SDL12COMPAT_WINDOW_SCALING=3 \
-        "$@" "$demo" >"$tmp/demo.log" 2>&1) &
+    (cd "$data" && exec env -u WAYLAND_DISPLAY -u MOONLARK_FULLSCREEN SDL_VIDEODRIVER=x11 \
+        SDL12COMPAT_WINDOW_SCALING=3 "$@" "$demo" >"$tmp/demo.log" 2>&1) &
     demo_pid=$!
-    wait_until window_or_end && ! demo_ended || fail "the demo showed no window: $(cat "$tmp/demo.log")"
-    timeout 30 xdotool windowactivate --sync "$window"
+    wait_until window_or_end && ! demo_ended ||
+        fail "the demo showed no window: $(cat "$tmp/demo.log")"
+    timeout 30 xdotool windowactivate --sync "$window" || fail "the window cannot be activated"
 }
 window_or_end() {
     window=$(xdotool search --onlyvisible --pid "$demo_pid" 2>/dev/null | head -n 1)
@@ -96,17 +98,17 @@ press_and_expect() {
     wait_until has_size "$2" || fail "after $1 the window is $(window_size), not $2"
 }
 
-# The whole screen as grey bytes, one per pixel, row by row; the pointer is drawn where it shows.
-grab() {
+# The whole screen, with the pointer drawn where it shows, as ffmpeg's output options "$@" say.
+screenshot() {
     ffmpeg -loglevel error -f x11grab -video_size "${SCREEN_W}x${SCREEN_H}" -i "$DISPLAY" \
-        -frames:v 1 -f rawvideo -pix_fmt gray -y "$tmp/screen.gray"
+        -frames:v 1 -y "$@"
 }
 # Bytes other than 0 in COUNT bytes of the screenshot from OFFSET on.
 lit_bytes() {
     tail -c +$(($1 + 1)) "$tmp/screen.gray" | head -c "$2" | tr -d '\000' | wc -c
 }
 picture_in_bars() {
-    grab
+    screenshot -f rawvideo -pix_fmt gray "$tmp/screen.gray" # a byte per pixel, row by row
     [ "$(lit_bytes 0 $((SCREEN_W * BAR)))" -eq 0 ] &&
         [ "$(lit_bytes $((SCREEN_W * (SCREEN_H - BAR))) $((SCREEN_W * BAR)))" -eq 0 ] &&
         [ "$(lit_bytes $((SCREEN_W * BAR)) $((SCREEN_W * (SCREEN_H - 2 * BAR))))" -gt 0 ]
@@ -114,8 +116,7 @@ picture_in_bars() {
 save_shot() {
     [ -z "$shots" ] && return 0
     mkdir -p "$shots"
-    ffmpeg -loglevel error -f x11grab -video_size "${SCREEN_W}x${SCREEN_H}" -i "$DISPLAY" \
-        -frames:v 1 -y "$shots/$1"
+    screenshot "$shots/$1"
 }
 # Escape ends the demo; it must leave with status 0.
 quit_demo() {

@@ -49,7 +49,10 @@ SDL_Event quit_event() {
 
 class Shell : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(open_screen_and_joypad()); }
+    static void SetUpTestSuite() {
+        unsetenv("MOONLARK_FULLSCREEN"); // every test starts from the window
+        ASSERT_TRUE(open_screen_and_joypad());
+    }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override {
         drain_events();
