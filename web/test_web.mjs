@@ -155,7 +155,9 @@ test('after a click the music plays, and Escape leads to a closing screen that p
   await context.close();
 });
 
-test('fullscreen: the button shows while the pointer moves; it, F and a double click switch; Escape leaves fullscreen before it ends the demo', async () => {
+// The button shows while the pointer moves; it, F and a double click switch fullscreen both ways;
+// Escape leaves fullscreen before it ends the demo.
+test('fullscreen by the button, F and a double click; Escape leaves it first', async () => {
   const context = await browser.newContext();
   const page = await context.newPage();
   page.on('pageerror', (error) => console.error('page error:', error.message));
@@ -164,8 +166,9 @@ test('fullscreen: the button shows while the pointer moves; it, F and a double c
   const frames = () => page.evaluate(() => Module._web_frames_drawn());
   // Waits until the page is (or is not) fullscreen, as the step says it should be.
   const expectFullscreen = async (wanted, step) => {
+    const isWanted = (w) => (document.fullscreenElement !== null) === w;
     const reached = await page
-      .waitForFunction((w) => (document.fullscreenElement !== null) === w, wanted, { timeout: 5000 })
+      .waitForFunction(isWanted, wanted, { timeout: 5000 })
       .then(() => true, () => false);
     assert.ok(reached, `${step}: the page should${wanted ? '' : ' not'} be fullscreen`);
   };
