@@ -12,6 +12,8 @@
 # run under emulation.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
+# The ARM build is the handheld's demo (scripts/package-arm.sh packs it): no desktop window keys.
+set(MOONLARK_HANDHELD ON CACHE BOOL "Build the demo for the handheld: no window keys")
 
 set(MOONLARK_ARM_PREFIX "arm-linux-gnueabi-" CACHE STRING "Prefix of the ARM cross compilers")
 set(MOONLARK_ARM_SYSROOT "" CACHE PATH "Folder holding the ARM libraries and headers")

@@ -5,9 +5,11 @@
 set -eu
 
 # ffmpeg and openmpt123 are used by the capture tool's video output and the music tests;
-# clang (with its sanitizer and libFuzzer runtimes) and valgrind by the hardening runs of make test.
+# clang (with its sanitizer and libFuzzer runtimes) and valgrind by the hardening runs of make test;
+# xvfb, openbox, xdotool and x11-utils by the fullscreen test (a virtual display with a window
+# manager, keys pressed into it, window sizes read back).
 packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          ffmpeg openmpt123 clang libclang-rt-14-dev valgrind $*"
+          ffmpeg openmpt123 clang libclang-rt-14-dev valgrind xvfb openbox xdotool x11-utils $*"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -5,6 +5,7 @@
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
+#include "shell/window.hpp"
 
 #include <mikmod.h>
 
@@ -148,6 +149,7 @@ void handle_event(const SDL_Event& e) {
     const bool quit_button = e.type == SDL_JOYBUTTONDOWN && e.jbutton.button == QUIT_BUTTON;
     const bool escape = e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE;
     if (quit_button || escape || e.type == SDL_QUIT) quit_flag = 1;
+    handle_window_key(e);
 }
 
 void drain_events() {
@@ -156,6 +158,7 @@ void drain_events() {
 }
 
 bool open_screen_and_joypad() {
+    prepare_window();
     if (!init_video()) {
         exec_launcher();
         return screen_failed("cannot initialise the screen");
@@ -165,6 +168,7 @@ bool open_screen_and_joypad() {
         exec_launcher();
         return screen_failed("cannot open the 320x240 16-bit screen");
     }
+    start_window();
     joystick = SDL_JoystickOpen(0);
     if (!joystick) exec_launcher(); // on a desktop: no joypad, no launcher, go on without
     return true;

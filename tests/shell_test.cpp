@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 namespace {
 
 SDL_Event joy_button(Uint8 type, Uint8 button) {
@@ -16,14 +20,26 @@ SDL_Event joy_button(Uint8 type, Uint8 button) {
     return e;
 }
 
-SDL_Event key_down(SDLKey key) {
+SDL_Event key_event(Uint8 type, SDLKey key, SDLMod mod) {
     SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.type = SDL_KEYDOWN;
-    e.key.state = SDL_PRESSED;
+    e.type = type;
+    e.key.type = type;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
     return e;
 }
+
+SDL_Event key_down(SDLKey key, SDLMod mod = KMOD_NONE) {
+    return key_event(SDL_KEYDOWN, key, mod);
+}
+
+bool fullscreen() {
+    return (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0;
+}
+
+// The window keys work on a desktop; the handheld's build (MOONLARK_HANDHELD) ignores them.
+constexpr bool WINDOW_KEYS = !MOONLARK_HANDHELD;
 
 SDL_Event quit_event() {
     SDL_Event e{};
@@ -33,7 +49,10 @@ SDL_Event quit_event() {
 
 class Shell : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(open_screen_and_joypad()); }
+    static void SetUpTestSuite() {
+        unsetenv("MOONLARK_FULLSCREEN"); // every test starts from the window
+        ASSERT_TRUE(open_screen_and_joypad());
+    }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override {
         drain_events();
@@ -72,6 +91,58 @@ TEST_F(Shell, QueueIsDrainedAfterTheQuitButton) {
     EXPECT_EQ(quit_flag, 1);
     SDL_Event e;
     EXPECT_EQ(SDL_PollEvent(&e), 0);
+}
+
+TEST_F(Shell, F11AndAltEnterSwitchToFullscreenAndBack) {
+    SDL_Surface* const surface = SDL_GetVideoSurface();
+    for (const SDL_Event& press : {key_down(SDLK_F11), key_down(SDLK_RETURN, KMOD_LALT),
+                                   key_down(SDLK_KP_ENTER, KMOD_RALT)}) {
+        frame_with({press});
+        EXPECT_EQ(fullscreen(), WINDOW_KEYS) << press.key.keysym.sym;
+        frame_with({press});
+        EXPECT_FALSE(fullscreen()) << press.key.keysym.sym;
+    }
+    EXPECT_EQ(SDL_GetVideoSurface(), surface);
+    EXPECT_EQ(quit_flag, 0);
+}
+
+TEST_F(Shell, OtherKeysLeaveTheWindowAsItIs) {
+    frame_with({key_down(SDLK_RETURN), key_down(SDLK_KP_ENTER, KMOD_LCTRL), key_down(SDLK_F10),
+                key_down(SDLK_LALT, KMOD_LALT), key_event(SDL_KEYUP, SDLK_F11, KMOD_NONE),
+                key_event(SDL_KEYUP, SDLK_RETURN, KMOD_LALT)});
+    EXPECT_FALSE(fullscreen());
+    EXPECT_EQ(quit_flag, 0);
+}
+
+// The frame persists between frames, so switching must keep the surface's pixels as they were.
+TEST_F(Shell, SwitchingKeepsTheFrame) {
+    SDL_Surface* const surface = SDL_GetVideoSurface();
+    ASSERT_EQ(surface->pitch, 640);
+    SDL_LockSurface(surface);
+    auto* pixels = static_cast<uint16_t*>(surface->pixels);
+    for (int i = 0; i < 320 * 240; ++i)
+        pixels[i] = static_cast<uint16_t>(i * 37);
+    const std::vector<uint16_t> drawn(pixels, pixels + 320 * 240);
+    SDL_UnlockSurface(surface);
+    for (int press = 0; press < 2; ++press) {
+        handle_event(key_down(SDLK_F11));
+        SDL_Surface* const now = SDL_GetVideoSurface();
+        ASSERT_EQ(now, surface);
+        ASSERT_EQ(now->pitch, 640);
+        SDL_LockSurface(now);
+        EXPECT_EQ(std::memcmp(now->pixels, drawn.data(), drawn.size() * 2), 0) << press;
+        SDL_UnlockSurface(now);
+    }
+}
+
+TEST_F(Shell, MoonlarkFullscreenOpensFullscreen) {
+    for (const char* value : {"1", "0", ""}) {
+        SDL_Quit();
+        setenv("MOONLARK_FULLSCREEN", value, 1);
+        ASSERT_TRUE(open_screen_and_joypad());
+        EXPECT_EQ(fullscreen(), WINDOW_KEYS && *value == '1') << '"' << value << '"';
+    }
+    unsetenv("MOONLARK_FULLSCREEN");
 }
 
 } // namespace

@@ -133,11 +133,20 @@ void test_frames() {
     if (quit_flag != 0) end_play();
 }
 
+// The keys pressed while no play ran (an Escape on the title or the closing screen) belong to
+// no play: left in the queue, they would end the next one at its first frame.
+void discard_events() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+    }
+}
+
 // Start-up of a play with the title picture in the frame; false (and the page told why) when
 // a mesh file is missing or malformed.
 bool start_up(bool with_virtual_clock) {
     virtual_clock = with_virtual_clock;
     frame_number = 0;
+    discard_events();
     show_title();
     const std::string error = prepare_play();
     if (!error.empty()) {

@@ -154,3 +154,60 @@ test('after a click the music plays, and Escape leads to a closing screen that p
   assert.deepEqual(again.contexts, ['running'], 'still one audio context');
   await context.close();
 });
+
+// The button shows while the pointer moves; it, F and a double click switch fullscreen both ways;
+// Escape leaves fullscreen before it ends the demo.
+test('fullscreen by the button, F and a double click; Escape leaves it first', async () => {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  page.on('pageerror', (error) => console.error('page error:', error.message));
+  const prompt = page.locator('#prompt');
+  const button = page.locator('#fullscreen');
+  const frames = () => page.evaluate(() => Module._web_frames_drawn());
+  // Waits until the page is (or is not) fullscreen, as the step says it should be.
+  const expectFullscreen = async (wanted, step) => {
+    const isWanted = (w) => (document.fullscreenElement !== null) === w;
+    const reached = await page
+      .waitForFunction(isWanted, wanted, { timeout: 5000 })
+      .then(() => true, () => false);
+    assert.ok(reached, `${step}: the page should${wanted ? '' : ' not'} be fullscreen`);
+  };
+
+  await page.goto(pageUrl);
+  await prompt.filter({ hasText: 'Click to start' }).waitFor({ timeout: MINUTE });
+  // The viewport is 1280 x 720: the 960 x 720 picture spans x 160..1120.
+  assert.equal(await button.isVisible(), false, 'no button before the pointer moves');
+  await page.mouse.move(600, 300);
+  await page.mouse.move(640, 320);
+  assert.ok(await button.isVisible(), 'the button shows when the pointer moves');
+  await page.waitForTimeout(1000);
+  assert.ok(await button.isVisible(), 'the button still shows a second later');
+  await button.waitFor({ state: 'hidden', timeout: 2500 });
+
+  await page.mouse.move(600, 300);
+  await button.click();
+  await expectFullscreen(true, 'the button');
+  await button.click();
+  await expectFullscreen(false, 'the button again');
+  await page.keyboard.press('f');
+  await expectFullscreen(true, 'F');
+  await page.keyboard.press('f');
+  await expectFullscreen(false, 'F again');
+  assert.equal(await prompt.textContent(), 'Click to start', 'switching does not start the demo');
+
+  // An Escape before the play belongs to no play; then a double click goes fullscreen.
+  await page.keyboard.press('Escape');
+  await page.mouse.dblclick(640, 300);
+  await expectFullscreen(true, 'a double click on the picture');
+  await page.waitForTimeout(500);
+  assert.ok(await prompt.isHidden(), 'the play goes on despite the Escape pressed before it');
+  const before = await frames();
+  await page.keyboard.press('Escape');
+  await expectFullscreen(false, 'Escape');
+  await page.waitForTimeout(500);
+  assert.ok((await frames()) > before, 'the demo plays on after the Escape that left fullscreen');
+  assert.ok(await prompt.isHidden(), 'no closing screen after the Escape that left fullscreen');
+  await page.keyboard.press('Escape');
+  await prompt.filter({ hasText: 'Click to play again' }).waitFor({ timeout: MINUTE });
+  await context.close();
+});
