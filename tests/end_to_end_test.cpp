@@ -196,15 +196,51 @@ TEST(Capture, BadOptionsExitWithStatusTwo) {
         {"--ticks", dir + "/absent"},
         {"--fps", "30", "--ticks", falling},
         {"--data", dir + "/absent"},
+        {"--preset", "medium"},
+        {"--video", dir + "/demo.mp4", "--preset", "quick"},
+        {"--video", dir + "/demo.webm", "--preset", "slow"},
     };
     for (const auto& args : bad) {
         const ProcessResult r = capture(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_NE(r.err.find("moonlark-capture: "), std::string::npos) << r.err;
     }
+    EXPECT_FALSE(fs::exists(dir + "/demo.mp4"));
     const ProcessResult help = capture({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--checksums"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+// On a terminal the tool shows its progress; the count of frames it expects is the count it
+// writes, however the clock runs: at 7 fps, up to --until, and on a ticks file that passes
+// every state's end in one jump (the timeline leaves one state a frame, so 8 frames).
+TEST(Capture, ProgressOnATerminalCountsTheFramesItWrites) {
+    const std::string dir = make_temp_dir();
+    const std::string ticks = write_file(dir, "ticks",
+                                         "0 200000 300000 400000 500000 600000 "
+                                         "700000 800000 900000 1000000");
+    const struct {
+        std::vector<std::string> args;
+        const char* count;
+    } runs[] = {{{"--fps", "7"}, "frames 1053/1053 "},
+                {{"--fps", "7", "--until", "3000"}, "frames 22/22 "},
+                {{"--ticks", ticks}, "frames 8/8 "}};
+    for (const auto& run : runs) {
+        std::string command;
+        std::vector<std::string> words = emulator_words(CAPTURE_BIN);
+        words.push_back(CAPTURE_BIN);
+        words.insert(words.end(), run.args.begin(), run.args.end());
+        words.insert(words.end(), {"--checksums", "/dev/null"});
+        for (const std::string& word : words)
+            command += "'" + word + "' ";
+        // script(1) runs the command on a pseudo-terminal and copies what it shows.
+        const ProcessResult r = run_process({"/usr/bin/script", "-qec", command, "/dev/null"}, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string last = r.out.substr(r.out.rfind('\r', r.out.size() - 3) + 1);
+        EXPECT_EQ(last.rfind(run.count, 0), 0u) << last;
+        EXPECT_NE(last.find(" elapsed, 0:00 left"), std::string::npos) << last;
+    }
     fs::remove_all(dir);
 }
 
