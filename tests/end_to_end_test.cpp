@@ -1,6 +1,7 @@
 // The demo and the capture tool run as a user runs them.
 #include "assets/pictures.hpp"
 #include "fx2d/ramps.hpp"
+#include "tests/bad_input.hpp"
 #include "tests/process.hpp"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,31 @@ TEST(Capture, BadOptionsExitWithStatusTwo) {
     const ProcessResult help = capture({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--checksums"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+// Installed, the tool reads the data folder installed with it, ../share/moonlark from its own
+// folder, and writes where it is started; a copy with no data there says so.
+TEST(Capture, InstalledToolReadsTheDataInstalledBesideIt) {
+    const std::string dir = make_temp_dir();
+    const fs::path tool = fs::path(dir) / "prefix/bin/moonlark-capture";
+    fs::create_directories(tool.parent_path());
+    fs::copy_file(CAPTURE_BIN, tool);
+    std::vector<std::string> run = emulator_words(CAPTURE_BIN); // a cross build's emulator
+    run.insert(run.end(), {tool.string(), "--until", "1000", "--checksums", "frames.txt"});
+
+    const ProcessResult missing = run_process(run, dir);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "moonlark-capture: data folder '" + dir +
+                               "/prefix/share/moonlark' does not exist (see --data)\n");
+
+    fs::create_directories(fs::path(dir) / "prefix/share");
+    fs::rename(copy_of_data_folder(), fs::path(dir) / "prefix/share/moonlark");
+    const ProcessResult installed = run_process(run, dir);
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    const ProcessResult built = capture({"--until", "1000", "--checksums", "-"});
+    std::ifstream in(dir + "/frames.txt");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), built.out);
     fs::remove_all(dir);
 }
 

@@ -5,6 +5,7 @@
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
+#include "tools/capture/data_dir.hpp"
 #include "tools/capture/frame_queue.hpp"
 #include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
@@ -271,7 +272,7 @@ uint16_t* platform_frame() {
 }
 
 int main(int argc, char** argv) {
-    const CaptureOptions options = parse_capture_options(argc, argv, MOONLARK_DATA_DIR);
+    const CaptureOptions options = parse_capture_options(argc, argv, default_data_dir());
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
     std::memcpy(frame, title_picture, sizeof frame);
     start_up_in_data_dir(options);
