@@ -41,13 +41,17 @@ capture: build
 # Installed like any program under PREFIX: the demo's launcher and the capture tool in bin/,
 # their data files, a desktop entry, icons and manual pages (cmake/install.cmake). DESTDIR=DIR
 # stages the tree under DIR. make uninstall removes what the last install from this build put.
+# CMake's own list of installed files is rewritten by every install, CPack's (make deb) too, so
+# the list of this one is kept apart.
 .PHONY: install uninstall deb test-deb
 PREFIX ?= /usr/local
+INSTALLED = $(BUILD)/installed_files.txt
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(INSTALLED)
 
 uninstall:
-	./scripts/uninstall.sh $(BUILD)/install_manifest.txt
+	./scripts/uninstall.sh $(INSTALLED)
 
 # The Debian package, dist/moonlark_<version>_<arch>.deb, made by CPack from the same install
 # rules; its test unpacks it, runs the programs in it, and checks it with lintian.
