@@ -33,20 +33,51 @@ run: build
 	    ./moonlark; \
 	fi
 
-# The whole demo with its music as a video file, frames enlarged 3x.
+# The whole demo with its music as a video file, frames enlarged 3x. VIDEO_PRESET=medium (or
+# slow, slower, veryslow: x264's presets) makes a smaller file and takes longer.
 VIDEO ?= moonlark.mp4
+VIDEO_PRESET ?=
 capture: build
-	$(BUILD)/moonlark-capture --video $(VIDEO)
+	$(BUILD)/moonlark-capture --video $(VIDEO) $(if $(VIDEO_PRESET),--preset $(VIDEO_PRESET))
 	@echo "The demo is in $(abspath $(VIDEO))"
+
+# Installed like any program under PREFIX: the demo's launcher and the capture tool in bin/,
+# their data files, a desktop entry, icons and manual pages (cmake/install.cmake). DESTDIR=DIR
+# stages the tree under DIR. make uninstall removes what the last install from this build put.
+# CMake's own list of installed files is rewritten by every install, CPack's (make deb) too, so
+# the list of this one is kept apart.
+.PHONY: install uninstall deb test-deb
+PREFIX ?= /usr/local
+INSTALLED = $(BUILD)/installed_files.txt
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(INSTALLED)
+
+uninstall:
+	./scripts/uninstall.sh $(INSTALLED)
+
+# The Debian package, dist/moonlark_<version>_<arch>.deb, made by CPack from the same install
+# rules; its test unpacks it, runs the programs in it, and checks it with lintian.
+deb: build
+	rm -rf $(BUILD)/package
+	cd $(BUILD) && cpack -B package
+	mkdir -p dist
+	cp $(BUILD)/package/moonlark_*.deb dist/
+	@echo "dist/$$(cd $(BUILD)/package && ls moonlark_*.deb)"
+
+test-deb: deb
+	./tests/package_test.sh $(BUILD)/package/moonlark_*.deb $(BUILD)
 
 # Every test twice: with the vector paths of the hot loops, and on the portable scalar code
 # alone (MOONLARK_SIMD=OFF) that the console and the browser run, built by the other compiler
 # (clang). Then every test again under the sanitizers, the whole-demo checksums from an
 # unoptimised build, and a minute of each fuzz target. Every build must give the frames the
-# whole-demo checksum test pins: a difference means undefined behaviour somewhere.
+# whole-demo checksum test pins: a difference means undefined behaviour somewhere. The Debian
+# package is made and checked once, after the first build's tests (test-deb, about 10 s).
 SCALAR_BUILD ?= build-scalar-clang
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-deb
 	cmake -S . -B $(SCALAR_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOONLARK_SIMD=OFF \
 	    -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(SCALAR_BUILD) -j $(JOBS)

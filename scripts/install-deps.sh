@@ -10,6 +10,9 @@ set -eu
 # manager, keys pressed into it, window sizes read back).
 packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
           ffmpeg openmpt123 clang libclang-rt-14-dev valgrind xvfb openbox xdotool x11-utils $*"
+# help2man writes the capture tool's manual page from its --help; dpkg-dev and file let CPack
+# compute the Debian package's dependencies; lintian and desktop-file-utils check the package.
+packages="$packages help2man dpkg-dev file lintian desktop-file-utils"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

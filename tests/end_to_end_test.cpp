@@ -1,6 +1,7 @@
 // The demo and the capture tool run as a user runs them.
 #include "assets/pictures.hpp"
 #include "fx2d/ramps.hpp"
+#include "tests/bad_input.hpp"
 #include "tests/process.hpp"
 
 #include <gtest/gtest.h>
@@ -196,15 +197,76 @@ TEST(Capture, BadOptionsExitWithStatusTwo) {
         {"--ticks", dir + "/absent"},
         {"--fps", "30", "--ticks", falling},
         {"--data", dir + "/absent"},
+        {"--preset", "medium"},
+        {"--video", dir + "/demo.mp4", "--preset", "quick"},
+        {"--video", dir + "/demo.webm", "--preset", "slow"},
     };
     for (const auto& args : bad) {
         const ProcessResult r = capture(args);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_NE(r.err.find("moonlark-capture: "), std::string::npos) << r.err;
     }
+    EXPECT_FALSE(fs::exists(dir + "/demo.mp4"));
     const ProcessResult help = capture({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--checksums"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+// Installed, the tool reads the data folder installed with it, ../share/moonlark from its own
+// folder, and writes where it is started; a copy with no data there says so.
+TEST(Capture, InstalledToolReadsTheDataInstalledBesideIt) {
+    const std::string dir = make_temp_dir();
+    const fs::path tool = fs::path(dir) / "prefix/bin/moonlark-capture";
+    fs::create_directories(tool.parent_path());
+    fs::copy_file(CAPTURE_BIN, tool);
+    std::vector<std::string> run = emulator_words(CAPTURE_BIN); // a cross build's emulator
+    run.insert(run.end(), {tool.string(), "--until", "1000", "--checksums", "frames.txt"});
+
+    const ProcessResult missing = run_process(run, dir);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "moonlark-capture: data folder '" + dir +
+                               "/prefix/share/moonlark' does not exist (see --data)\n");
+
+    fs::create_directories(fs::path(dir) / "prefix/share");
+    fs::rename(copy_of_data_folder(), fs::path(dir) / "prefix/share/moonlark");
+    const ProcessResult installed = run_process(run, dir);
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    const ProcessResult built = capture({"--until", "1000", "--checksums", "-"});
+    std::ifstream in(dir + "/frames.txt");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), built.out);
+    fs::remove_all(dir);
+}
+
+// On a terminal the tool shows its progress; the count of frames it expects is the count it
+// writes, however the clock runs: at 7 fps, up to --until, and on a ticks file that passes
+// every state's end in one jump (the timeline leaves one state a frame, so 8 frames).
+TEST(Capture, ProgressOnATerminalCountsTheFramesItWrites) {
+    const std::string dir = make_temp_dir();
+    const std::string ticks = write_file(dir, "ticks",
+                                         "0 200000 300000 400000 500000 600000 "
+                                         "700000 800000 900000 1000000");
+    const struct {
+        std::vector<std::string> args;
+        const char* count;
+    } runs[] = {{{"--fps", "7"}, "frames 1053/1053 "},
+                {{"--fps", "7", "--until", "3000"}, "frames 22/22 "},
+                {{"--ticks", ticks}, "frames 8/8 "}};
+    for (const auto& run : runs) {
+        std::string command;
+        std::vector<std::string> words = emulator_words(CAPTURE_BIN);
+        words.push_back(CAPTURE_BIN);
+        words.insert(words.end(), run.args.begin(), run.args.end());
+        words.insert(words.end(), {"--checksums", "/dev/null"});
+        for (const std::string& word : words)
+            command += "'" + word + "' ";
+        // script(1) runs the command on a pseudo-terminal and copies what it shows.
+        const ProcessResult r = run_process({"/usr/bin/script", "-qec", command, "/dev/null"}, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string last = r.out.substr(r.out.rfind('\r', r.out.size() - 3) + 1);
+        EXPECT_EQ(last.rfind(run.count, 0), 0u) << last;
+        EXPECT_NE(last.find(" elapsed, 0:00 left"), std::string::npos) << last;
+    }
     fs::remove_all(dir);
 }
 

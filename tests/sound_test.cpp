@@ -89,6 +89,39 @@ TEST(CaptureSound, VideoHasScaledFramesAndMusicOfTheSameLength) {
     fs::remove_all(dir);
 }
 
+// x264 states its settings in the stream: "... options: cabac=1 ref=1 ... crf=20.0 ...".
+std::string x264_settings(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const size_t start = bytes.find("options: ");
+    if (start == std::string::npos) return "";
+    return bytes.substr(start, bytes.find('\0', start) - start) + " ";
+}
+
+// The default encodes quickly (superfast, with the macroblock tree, tuned for animation, at
+// quality 20); a named preset is x264's own with ffmpeg's other defaults (medium: quality 23).
+TEST(CaptureSound, PresetChoosesTheEncoderSettings) {
+    const std::string dir = make_temp_dir();
+    const struct {
+        std::vector<std::string> preset;
+        std::vector<std::string> settings;
+    } runs[] = {
+        {{}, {"subme=1 ", "rc_lookahead=10 ", "mbtree=1 ", "crf=20.0 ", "psy_rd=0.40:"}},
+        {{"--preset", "medium"}, {"subme=7 ", "rc_lookahead=40 ", "crf=23.0 ", "psy_rd=1.00:"}}};
+    for (const auto& run : runs) {
+        std::vector<std::string> args = {CAPTURE_BIN, "--fps",   "25",      "--until",
+                                         "400",       "--video", "demo.mkv"};
+        args.insert(args.end(), run.preset.begin(), run.preset.end());
+        const ProcessResult r = run_process(args, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string settings = x264_settings(dir + "/demo.mkv");
+        for (const std::string& setting : run.settings)
+            EXPECT_NE(settings.find(" " + setting), std::string::npos)
+                << setting << " in " << settings;
+    }
+    fs::remove_all(dir);
+}
+
 TEST(CaptureSound, VideoWithoutFfmpegNamesThePackage) {
     const std::string dir = make_temp_dir();
     const ProcessResult r = run_process(

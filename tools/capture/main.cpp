@@ -5,6 +5,7 @@
 #include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
+#include "tools/capture/data_dir.hpp"
 #include "tools/capture/frame_queue.hpp"
 #include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -118,7 +120,8 @@ Outputs open_outputs(const CaptureOptions& options) {
 void start_video(Outputs& out, const CaptureOptions& options) {
     if (out.video_path.empty()) return;
     unfinished_video = &out.video;
-    if (!video_start(out.video, out.video_path, options.fps, options.scale, music_rate())) stop(1);
+    const VideoSettings settings = {options.fps, options.scale, options.preset};
+    if (!video_start(out.video, out.video_path, settings, music_rate())) stop(1);
 }
 
 // Closes every output; on a failure removes every output file and exits with status 1.
@@ -206,8 +209,38 @@ void submit_frame(uint64_t k, int32_t state) {
     if (!frame_queue_submit(frames)) stop(1);
 }
 
+uint32_t ticks_of_frame(const CaptureOptions& options, uint64_t k) {
+    if (options.ticks_from_file) return options.ticks[k];
+    return static_cast<uint32_t>(k * 1000 / options.fps);
+}
+
+// The number of frames the capture writes unless the demo is ended early: the timeline's
+// states, left at most one a frame, played on the frames' clocks, up to --until or the end of
+// the ticks.
+uint64_t expected_frames(const CaptureOptions& options) {
+    int32_t state = 0;
+    uint64_t k = 0;
+    for (; !options.ticks_from_file || k < options.ticks.size(); ++k) {
+        const int32_t clock = static_cast<int32_t>(ticks_of_frame(options, k));
+        if (clock > TIMELINE_THRESHOLDS[state] && ++state == TIMELINE_STATES) return k + 1;
+        if (options.until && clock >= *options.until) return k + 1;
+    }
+    return k;
+}
+
+// m:ss
+std::string minutes(double seconds) {
+    const long whole = std::lround(seconds);
+    char text[24];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+// One line on a terminal, redrawn four times a second: frames written of those expected, the
+// time taken and the time left at the rate so far. Captures to a file or a pipe show nothing.
 struct Progress {
     bool shown = isatty(STDERR_FILENO) != 0;
+    uint64_t total = 0;
     std::string activity; // what else is going on, e.g. the video being encoded
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point last = start;
@@ -218,17 +251,15 @@ struct Progress {
         if (!final && now - last < std::chrono::milliseconds(250)) return;
         last = now;
         const double seconds = std::chrono::duration<double>(now - start).count();
-        std::fprintf(stderr, "\rframes %llu  scene %d.%03d s  %.0f fps  %s %s",
-                     static_cast<unsigned long long>(frames), scene_clock / 1000,
-                     scene_clock % 1000, seconds > 0 ? frames / seconds : 0.0, activity.c_str(),
-                     final ? "\n" : "");
+        const double left = frames > 0 && total > frames ? seconds * (total - frames) / frames : 0;
+        std::fprintf(
+            stderr,
+            "\rframes %llu/%llu  scene %d.%03d s  %.0f fps  %s elapsed, %s left  %s\033[K%s",
+            static_cast<unsigned long long>(frames), static_cast<unsigned long long>(total),
+            scene_clock / 1000, scene_clock % 1000, seconds > 0 ? frames / seconds : 0.0,
+            minutes(seconds).c_str(), minutes(left).c_str(), activity.c_str(), final ? "\n" : "");
     }
 };
-
-uint32_t ticks_of_frame(const CaptureOptions& options, uint64_t k) {
-    if (options.ticks_from_file) return options.ticks[k];
-    return static_cast<uint32_t>(k * 1000 / options.fps);
-}
 
 } // namespace
 
@@ -241,7 +272,7 @@ uint16_t* platform_frame() {
 }
 
 int main(int argc, char** argv) {
-    const CaptureOptions options = parse_capture_options(argc, argv, MOONLARK_DATA_DIR);
+    const CaptureOptions options = parse_capture_options(argc, argv, default_data_dir());
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
     std::memcpy(frame, title_picture, sizeof frame);
     start_up_in_data_dir(options);
@@ -252,6 +283,7 @@ int main(int argc, char** argv) {
     frame_queue_start(frames, [&](const FrameJob& job) { return write_frame(out, options, job); });
     second_core_start();
     Progress progress;
+    progress.total = expected_frames(options);
     if (!options.video.empty()) progress.activity = "encoding " + options.video;
     uint64_t k = 0;
     for (; !options.ticks_from_file || k < options.ticks.size(); ++k) {
@@ -267,7 +299,7 @@ int main(int argc, char** argv) {
     }
     second_core_stop();
     if (!frame_queue_finish(frames)) stop(1);
+    close_outputs(out, options); // waits for the encoder's last frames
     progress.update(k, true);
-    close_outputs(out, options);
     return 0;
 }

@@ -18,6 +18,7 @@ struct CaptureOptions {
     std::string wav;              // "" none
     std::string video;            // "" none
     uint32_t scale = 3;           // video pixels per frame pixel, each way
+    std::string preset;           // x264 preset of an H.264 video; "" the quick default
 };
 
 // Parses argv into options. On --help prints the usage and exits 0; on a bad option prints

@@ -13,12 +13,22 @@ struct VideoEncoder {
     bool failed = false;
 };
 
+struct VideoSettings {
+    uint32_t fps = 60;
+    uint32_t scale = 3; // video pixels per frame pixel, each way
+    std::string preset; // x264 preset of an H.264 video; "" the quick default
+};
+
+// Whether the file name's extension makes an H.264 video: .mp4, .m4v, .mov or .mkv. Other
+// extensions get what ffmpeg picks for them.
+bool is_h264_video(const std::string& path);
+
 // Whether a program of that name is on the PATH.
 bool program_on_path(const char* name);
 
-// Starts ffmpeg writing path; frames are scaled by `scale` with nearest-neighbour sampling.
-// Returns false (after printing why) when it cannot be started.
-bool video_start(VideoEncoder& video, const std::string& path, uint32_t fps, uint32_t scale,
+// Starts ffmpeg writing path; frames are scaled with nearest-neighbour sampling. Returns false
+// (after printing why) when it cannot be started.
+bool video_start(VideoEncoder& video, const std::string& path, const VideoSettings& settings,
                  uint32_t audio_rate);
 
 // Sends one frame and the music that plays during it.
