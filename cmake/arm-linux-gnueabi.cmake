@@ -18,9 +18,10 @@ set(MOONLARK_HANDHELD ON CACHE BOOL "Build the demo for the handheld: no window 
 set(MOONLARK_ARM_PREFIX "arm-linux-gnueabi-" CACHE STRING "Prefix of the ARM cross compilers")
 set(MOONLARK_ARM_SYSROOT "" CACHE PATH "Folder holding the ARM libraries and headers")
 set(MOONLARK_ARM_ARCH "armv5te" CACHE STRING "Oldest ARM core the code may run on (-march)")
+set(MOONLARK_ARM_TUNE "" CACHE STRING "ARM core to schedule the code for (-mtune), if any")
 # try_compile projects see the toolchain file again: hand them the settings.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MOONLARK_ARM_PREFIX MOONLARK_ARM_SYSROOT
-     MOONLARK_ARM_ARCH)
+     MOONLARK_ARM_ARCH MOONLARK_ARM_TUNE)
 if(NOT MOONLARK_ARM_SYSROOT)
   message(FATAL_ERROR "Set MOONLARK_ARM_SYSROOT (scripts/arm-sysroot.sh makes one)")
 endif()
@@ -31,8 +32,13 @@ set(CMAKE_CXX_COMPILER "${MOONLARK_ARM_PREFIX}g++")
 # Debian's armel C library is built for ARMv5TE, so that is the oldest core a binary linked with
 # it can run on; an ARMv4T core (ARM920T) needs its own toolchain and MOONLARK_ARM_ARCH=armv4t.
 # No FPU: every float operation is a call into the soft-float library, as on the handheld's ARM9.
-set(CMAKE_C_FLAGS_INIT "-march=${MOONLARK_ARM_ARCH} -mfloat-abi=soft")
-set(CMAKE_CXX_FLAGS_INIT "-march=${MOONLARK_ARM_ARCH} -mfloat-abi=soft")
+set(arm_flags "-march=${MOONLARK_ARM_ARCH} -mfloat-abi=soft")
+if(MOONLARK_ARM_TUNE)
+  string(APPEND arm_flags " -mtune=${MOONLARK_ARM_TUNE}")
+endif()
+set(CMAKE_C_FLAGS_INIT "${arm_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${arm_flags}")
+set(CMAKE_ASM_FLAGS_INIT "${arm_flags}")
 
 # The compiler keeps its own C library and headers; the sysroot adds the libraries on top.
 # Multiarch folders first: Debian puts the armel libraries and their .pc files there (and
