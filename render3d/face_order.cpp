@@ -16,13 +16,14 @@
 
 int32_t depth_keys[MESH_MAX_VERTICES];
 uint16_t face_order[MESH_MAX_VERTICES];
+FaceCorners face_corners[MESH_MAX_FACES];
 
 namespace {
 
-int32_t depth_key(const Face& face) {
+int32_t depth_key(const FaceCorners& face) {
     int32_t sum = 0;
-    for (const Corner& corner : face.corners)
-        sum = wrap_add(sum, transformed_vertices[corner.vertex].z);
+    for (const int32_t vertex : face.vertex)
+        sum = wrap_add(sum, transformed_vertices[vertex].z);
     return -(sum >> 2); // sum >> 2 >= -2^29: the negation cannot overflow
 }
 
@@ -282,7 +283,10 @@ void sort_shared(int32_t, void* job) {
 
 void build_depth_keys(const Mesh& mesh) {
     for (int32_t i = 0; i < mesh.face_count; ++i) {
-        depth_keys[i] = depth_key(mesh.faces[i]);
+        const Face& face = mesh.faces[i];
+        face_corners[i] = {
+            {face.corners[0].vertex, face.corners[1].vertex, face.corners[2].vertex}};
+        depth_keys[i] = depth_key(face_corners[i]);
         face_order[i] = static_cast<uint16_t>(i);
     }
 }

@@ -10,8 +10,16 @@ extern int32_t depth_keys[MESH_MAX_VERTICES];
 // Face indices in drawing order once sorted; 16 bits, hence at most 65536 faces.
 extern uint16_t face_order[MESH_MAX_VERTICES];
 
+// The vertices of the corners of the Mesh's faces, by face index: a compact copy of the
+// Faces' corner vertices for the fills, which read them in drawing order.
+struct FaceCorners {
+    int32_t vertex[3];
+};
+extern FaceCorners face_corners[MESH_MAX_FACES];
+
 // For every face i of the Mesh: face_order[i] = i and depth_keys[i] = -(s >> 2), s the sum
-// (wrapping) of the transformed z of its three corners, so the farthest face has the least key.
+// (wrapping) of the transformed z of its three corners, so the farthest face has the least key;
+// face_corners[i] = its corners' vertices.
 void build_depth_keys(const Mesh& mesh);
 
 // Sorts keys[first..last] ascending by quicksort with Hoare partitioning, moving each

@@ -384,10 +384,10 @@ bool tame(const FillVertex& corner) {
 // between edges TM and TB, then the lower part between MB and TB (T, M, B by ascending y).
 // No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
-void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* frame,
-                   PixelRange band) {
+void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                   const Rule& rule, uint16_t* frame, PixelRange band) {
     // Insertion sort by y: corners on the same row keep their stored order.
-    const FillVertex* v[3] = {&corners[0], &corners[1], &corners[2]};
+    const FillVertex* v[3] = {&c0, &c1, &c2};
     if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
     if (v[2]->y < v[1]->y) {
         std::swap(v[1], v[2]);
@@ -416,11 +416,46 @@ void fill_triangle(const FillVertex (&corners)[3], const Rule& rule, uint16_t* f
 // below it, which lets the shared templates use VectorRampRule's instructions and keeps the
 // ramp in registers for the triangle.
 __attribute__((target("avx512bw"), flatten)) void
-fill_shaded_triangle_avx512(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
-                            PixelRange rows) {
-    fill_triangle<1>(corners, VectorRampRule(ramp), frame, rows);
+fill_shaded_avx512(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                   const uint16_t* ramp, uint16_t* frame, PixelRange rows) {
+    fill_triangle<1>(c0, c1, c2, VectorRampRule(ramp), frame, rows);
 }
 #endif
+
+// fill_shaded_triangle and fill_textured_triangle with the corners wherever they are held.
+void fill_shaded(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                 const uint16_t* ramp, uint16_t* frame, PixelRange rows) {
+#if MOONLARK_VECTOR_SPANS
+    if (has_avx512bw()) return fill_shaded_avx512(c0, c1, c2, ramp, frame, rows);
+#endif
+    fill_triangle<1>(c0, c1, c2, RampRule{ramp}, frame, rows);
+}
+
+void fill_textured(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                   const Texture& texture, uint16_t* frame, PixelRange rows) {
+    if (texture.shift == 2)
+        return fill_triangle<2>(c0, c1, c2, LightMapRule{texture.pixels}, frame, rows);
+    fill_triangle<2>(c0, c1, c2, TextureRule(texture), frame, rows);
+}
+
+// The corners of this draw call's faces by vertex: projected position and attributes (the
+// shade, or the environment coordinates), gathered once per vertex rather than per corner.
+FillVertex fill_vertices[MESH_MAX_VERTICES];
+
+void gather_shaded_corners(const Mesh& mesh) {
+    for (int32_t i = 0; i < mesh.vertex_count; ++i) {
+        const ProjectedPoint& p = projected_points[i];
+        fill_vertices[i] = {p.x, p.y, {p.shade, p.shade}}; // the second attribute is not read
+    }
+}
+
+void gather_textured_corners(const Mesh& mesh) {
+    for (int32_t i = 0; i < mesh.vertex_count; ++i) {
+        const ProjectedPoint& p = projected_points[i];
+        const EnvironmentCoordinate& e = environment_coordinates[i];
+        fill_vertices[i] = {p.x, p.y, {e.u, e.v}};
+    }
+}
 
 // Keys and sorts all faces of the Mesh: face_order then lists them far to near.
 void order_faces(const Mesh& mesh) {
@@ -456,13 +491,13 @@ int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
     int32_t count = 0;
     for (int32_t k = 0; k < mesh.face_count; ++k) {
         const uint16_t face = face_order[k];
-        const Face& f = mesh.faces[face];
-        const ProjectedPoint& p0 = projected_points[f.corners[0].vertex];
-        const ProjectedPoint& p1 = projected_points[f.corners[1].vertex];
-        const ProjectedPoint& p2 = projected_points[f.corners[2].vertex];
-        const int32_t top = std::min({p0.y, p1.y, p2.y});
-        const int32_t bottom = std::max({p0.y, p1.y, p2.y});
-        const bool keep = (!fill.culled || faces_viewer(p0, p1, p2)) &
+        const FaceCorners& f = face_corners[face];
+        const FillVertex& c0 = fill_vertices[f.vertex[0]];
+        const FillVertex& c1 = fill_vertices[f.vertex[1]];
+        const FillVertex& c2 = fill_vertices[f.vertex[2]];
+        const int32_t top = std::min({c0.y, c1.y, c2.y});
+        const int32_t bottom = std::max({c0.y, c1.y, c2.y});
+        const bool keep = (!fill.culled || faces_viewer(c0, c1, c2)) &
                           (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
         picked[count] = face;
         count += keep ? 1 : 0;
@@ -476,28 +511,18 @@ void fill_faces(const FaceFill& fill, PixelRange rows, const uint16_t* faces, in
                 bool cull) {
     const Mesh& mesh = *fill.mesh;
     for (int32_t k = 0; k < count; ++k) {
-        const Face& face = mesh.faces[faces[k]];
-        const int32_t v0 = face.corners[0].vertex, v1 = face.corners[1].vertex,
-                      v2 = face.corners[2].vertex;
-        const ProjectedPoint &p0 = projected_points[v0], &p1 = projected_points[v1],
-                             &p2 = projected_points[v2];
-        if (cull && !faces_viewer(p0, p1, p2)) continue;
+        const FaceCorners& f = face_corners[faces[k]];
+        const FillVertex& c0 = fill_vertices[f.vertex[0]];
+        const FillVertex& c1 = fill_vertices[f.vertex[1]];
+        const FillVertex& c2 = fill_vertices[f.vertex[2]];
+        if (cull && !faces_viewer(c0, c1, c2)) continue;
         if (fill.ramp) {
-            // The shade is the one attribute; the second is never read.
-            const FillVertex corners[3] = {{p0.x, p0.y, {p0.shade, p0.shade}},
-                                           {p1.x, p1.y, {p1.shade, p1.shade}},
-                                           {p2.x, p2.y, {p2.shade, p2.shade}}};
-            fill_shaded_triangle(corners, fill.ramp, fill.frame, rows);
+            fill_shaded(c0, c1, c2, fill.ramp, fill.frame, rows);
             continue;
         }
-        const Texture* texture = fill.by_material ? material_texture(mesh, face) : &VIOLET_LIGHT;
-        if (!texture) continue;
-        const EnvironmentCoordinate &e0 = environment_coordinates[v0],
-                                    &e1 = environment_coordinates[v1],
-                                    &e2 = environment_coordinates[v2];
-        const FillVertex corners[3] = {
-            {p0.x, p0.y, {e0.u, e0.v}}, {p1.x, p1.y, {e1.u, e1.v}}, {p2.x, p2.y, {e2.u, e2.v}}};
-        fill_textured_triangle(corners, *texture, fill.frame, rows);
+        const Texture* texture =
+            fill.by_material ? material_texture(mesh, mesh.faces[faces[k]]) : &VIOLET_LIGHT;
+        if (texture) fill_textured(c0, c1, c2, *texture, fill.frame, rows);
     }
 }
 
@@ -529,6 +554,7 @@ void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
     rotate_vertex_normals(mesh);
     compute_vertex_shades(mesh);
     order_faces(mesh);
+    gather_shaded_corners(mesh);
     fill_in_bands({&mesh, true, ramp, false, frame, 0});
 }
 
@@ -538,6 +564,7 @@ void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame
     rotate_vertex_normals(mesh);
     order_faces(mesh);
     compute_environment_coordinates(mesh);
+    gather_textured_corners(mesh);
     fill_in_bands({&mesh, by_material, nullptr, by_material, frame, 0});
 }
 
@@ -573,25 +600,14 @@ int32_t texel_index(int32_t u, int32_t v, int32_t shift) {
     return (row << side_bits) + column;
 }
 
-bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const ProjectedPoint& p2) {
-    const int32_t c = wrap_sub(wrap_mul(wrap_sub(p0.x, p1.x), wrap_sub(p2.y, p1.y)),
-                               wrap_mul(wrap_sub(p2.x, p1.x), wrap_sub(p0.y, p1.y)));
-    return c < 0;
-}
-
 void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
                           PixelRange rows) {
-#if MOONLARK_VECTOR_SPANS
-    if (has_avx512bw()) return fill_shaded_triangle_avx512(corners, ramp, frame, rows);
-#endif
-    fill_triangle<1>(corners, RampRule{ramp}, frame, rows);
+    fill_shaded(corners[0], corners[1], corners[2], ramp, frame, rows);
 }
 
 void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
                             PixelRange rows) {
-    if (texture.shift == 2)
-        return fill_triangle<2>(corners, LightMapRule{texture.pixels}, frame, rows);
-    fill_triangle<2>(corners, TextureRule(texture), frame, rows);
+    fill_textured(corners[0], corners[1], corners[2], texture, frame, rows);
 }
 
 void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {

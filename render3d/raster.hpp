@@ -67,9 +67,14 @@ int32_t ramp_index(int32_t shade);
 // side: row (v >> 8) >> shift and column (u >> 8) >> shift, each masked to the side.
 int32_t texel_index(int32_t u, int32_t v, int32_t shift);
 
-// Whether projected corners p0, p1, p2 run clockwise on the frame (y down):
-// (x0 - x1)(y2 - y1) - (x2 - x1)(y0 - y1) < 0, wrapping to 32 bits. Zero area faces away.
-bool faces_viewer(const ProjectedPoint& p0, const ProjectedPoint& p1, const ProjectedPoint& p2);
+// Whether projected corners p0, p1, p2 (projected points or fill corners) run clockwise on the
+// frame (y down): (x0 - x1)(y2 - y1) - (x2 - x1)(y0 - y1) < 0, wrapping to 32 bits. Zero area
+// faces away.
+template <class Point> bool faces_viewer(const Point& p0, const Point& p1, const Point& p2) {
+    const int32_t c = wrap_sub(wrap_mul(wrap_sub(p0.x, p1.x), wrap_sub(p2.y, p1.y)),
+                               wrap_mul(wrap_sub(p2.x, p1.x), wrap_sub(p0.y, p1.y)));
+    return c < 0;
+}
 
 // Fills a triangle with attribute 0 as the shade, coloured from a 256-entry ramp.
 // Scanline y lands in frame row y + 1; spans exclude their right end. Only the frame rows
