@@ -26,11 +26,19 @@ usual outward counter-clockwise order and every face is reversed once, when
 the file is written.
 
 Face normals are computed by the demo with a 32-bit sum of squares, which
-overflows once a face's cross product exceeds 46340 model units squared
-(edges of about 215 model units).  Every flat region is therefore triangulated
-with edges no longer than a per-mesh limit well below that.
+overflows once a face's cross product exceeds 46340 model units squared (an
+equilateral triangle with edges of about 230 model units).  The emblem's faces
+are sized against that limit; the console's model units are sixteen times
+larger on the screen, and its faces stay far from it.
+
+Face budget.  The handheld sorts, culls and sets up every face of the object
+each frame, so the faces go where they show: along the outlines, over the
+rounded and swelling parts whose shading reveals their steps, and round the
+buttons standing on the console's front (see front_guards).  Flat areas get
+the largest triangles allowed.
 """
 
+import collections
 import math
 import os
 import struct
@@ -107,15 +115,25 @@ def smooth_loop(points, sharp, rounds):
     return [tuple(p) for p, _ in pts], [k for k, (_, keep) in enumerate(pts) if keep]
 
 
-def even_loop(loop, corners, spacing):
-    """Resamples a closed loop at even steps of arc length no longer than spacing,
-    separately between consecutive corners, which are kept."""
+def adaptive_loop(loop, corners, max_length, tolerance):
+    """Resamples a closed loop between consecutive corners, which are kept: steps are
+    no longer than max_length and short enough where the loop bends that a chord strays
+    from it by about tolerance at most (a chord of length h across a bend of curvature k
+    strays by h * h * k / 8).  The steps are spread evenly over the needed density."""
     out = []
     for first, last in zip(corners, corners[1:] + [corners[0] + len(loop)]):
         chain = np.array([loop[k % len(loop)] for k in range(first, last + 1)], float)
-        along = np.concatenate([[0.0], np.cumsum(np.linalg.norm(np.diff(chain, axis=0), axis=1))])
-        steps = max(1, math.ceil(along[-1] / spacing))
-        for d in along[-1] * np.arange(steps) / steps:
+        lengths = np.linalg.norm(np.diff(chain, axis=0), axis=1)
+        along = np.concatenate([[0.0], np.cumsum(lengths)])
+        headings = np.arctan2(*np.diff(chain, axis=0).T[::-1])
+        turns = np.abs((np.diff(headings) + math.pi) % (2 * math.pi) - math.pi)
+        # Curvature at each inner point, spread over the two segments beside it.
+        bend = np.concatenate([[0.0], turns / ((lengths[:-1] + lengths[1:]) / 2), [0.0]])
+        density = np.maximum(1 / max_length, np.sqrt(bend / (8 * tolerance)))
+        segment_density = (density[:-1] + density[1:]) / 2
+        need = np.concatenate([[0.0], np.cumsum(segment_density * lengths)])
+        steps = max(1, math.ceil(need[-1] - 1e-9))
+        for d in np.interp(need[-1] * np.arange(steps) / steps, need, along):
             out.append((float(np.interp(d, along, chain[:, 0])), float(np.interp(d, along, chain[:, 1]))))
     return out
 
@@ -232,8 +250,9 @@ class Triangulation:
     to the triangle that owns it; an edge owned on one side only is on the outline,
     which flips and insertions never change."""
 
-    def __init__(self, points, triangles):
-        self.points, self.triangles, self.owner, self.serial = points, {}, {}, 0
+    def __init__(self, points, triangles, clear=lambda point: False):
+        """clear(point) tells whether a point lies inside the region, clear of its outline."""
+        self.points, self.triangles, self.owner, self.serial, self.clear = points, {}, {}, 0, clear
         for t in triangles:
             self.add(*t)
         self.legalise([e for e in self.owner])
@@ -305,51 +324,160 @@ class Triangulation:
             self.add(*tri)
         self.legalise([(b, c), (c, a), (a, d), (d, b)])
 
-    def long_edges(self, max_edge):
-        return [(a, b) for a, b in self.owner if a < b and (b, a) in self.owner
-                and math.dist(self.points[a], self.points[b]) > max_edge]
+    def split(self, t):
+        """Adds the centre of a triangle's circumcircle when it lies in the region and clear
+        of the outline, which makes room evenly round it; else splits the triangle at
+        the midpoint of its longest edge when that edge is interior (which splits the
+        neighbour too), else at its centroid."""
+        corners = self.triangles[t]
+        (ax, ay), (bx, by), (cx, cy) = (self.points[i] for i in corners)
+        d = 2 * (ax * (by - cy) + bx * (cy - ay) + cx * (ay - by))
+        centre = (((ax * ax + ay * ay) * (by - cy) + (bx * bx + by * by) * (cy - ay) + (cx * cx + cy * cy) * (ay - by)) / d,
+                  ((ax * ax + ay * ay) * (cx - bx) + (bx * bx + by * by) * (ax - cx) + (cx * cx + cy * cy) * (bx - ax)) / d)
+        if self.clear(centre):
+            self.insert(centre)
+            return
+        a, b = max(zip(corners, corners[1:] + corners[:1]), key=lambda e: math.dist(self.points[e[0]], self.points[e[1]]))
+        if (b, a) in self.owner:
+            self.split_edge(a, b)
+        else:
+            self.insert(tuple(np.mean([self.points[i] for i in corners], axis=0)))
 
 
-def lattice(outer, holes, spacing):
-    """Points of a triangular lattice inside the region, kept clear of its outline."""
-    segments = [(np.asarray(lp[k - 1], float), np.asarray(lp[k], float)) for lp in [outer] + holes for k in range(len(lp))]
+def distance_from(loops):
+    """A function giving the distance from a point (u, v) to the nearest segment of the
+    closed loops."""
+    segments = [(np.asarray(lp[k - 1], float), np.asarray(lp[k], float)) for lp in loops for k in range(len(lp))]
     start = np.array([s[0] for s in segments])
     delta = np.array([s[1] - s[0] for s in segments])
-    low, high = np.min(outer, axis=0), np.max(outer, axis=0)
+    lengths = np.sum(delta * delta, axis=1)
+
+    def distance(point):
+        p = np.asarray(point, float)
+        t = np.clip(np.sum((p - start) * delta, axis=1) / lengths, 0, 1)
+        return float(np.min(np.linalg.norm(start + delta * t[:, None] - p, axis=1)))
+
+    return distance
+
+
+def band_points(loop, rings, spacing):
+    """Points on rings parallel to a counter-clockwise loop, a lattice row apart, spread
+    evenly along each ring no more than spacing apart.  Where a narrow part brings the
+    loop's far side closer than the ring, the ring is broken off."""
+    p = np.asarray(resample_loop(loop, spacing / 8), float)
+    after = np.roll(p, -1, axis=0) - p
+    inward = np.array([-after[:, 1], after[:, 0]]).T / np.linalg.norm(after, axis=1)[:, None]
+    inward += np.roll(inward, 1, axis=0)
+    inward /= np.linalg.norm(inward, axis=1)[:, None]
+    distance = distance_from([loop])
+    row = spacing * math.sqrt(0.75)
     points = []
-    for row, v in enumerate(np.arange(low[1], high[1], spacing * math.sqrt(0.75))):
-        for u in np.arange(low[0] + (row % 2) * spacing / 2, high[0], spacing):
-            p = np.array([u, v])
-            t = np.clip(np.sum((p - start) * delta, axis=1) / np.sum(delta * delta, axis=1), 0, 1)
-            clear = np.min(np.linalg.norm(start + delta * t[:, None] - p, axis=1)) > 0.6 * spacing
-            if clear and point_in_loop(p, outer) and not any(point_in_loop(p, h) for h in holes):
-                points.append((float(u), float(v)))
+    for k in range(1, rings + 1):
+        ring = p + inward * (k * row)
+        keep = [distance(q) > 0.9 * k * row and point_in_loop(q, loop) for q in ring]
+        if all(keep):
+            points += resample_closed(ring, spacing)
+            continue
+        # Each run of kept points, from just after a dropped one.
+        start = keep.index(False)
+        chain = []
+        for j in list(range(start + 1, len(ring))) + list(range(start + 1)):
+            if keep[j]:
+                chain.append(ring[j])
+            elif chain:
+                points += resample_open(chain, spacing)
+                chain = []
     return points
 
 
-def triangulate(outer, holes, max_edge):
+def resample_open(chain, spacing):
+    """Points evenly spread along an open polyline, its ends included, no more than spacing apart."""
+    chain = np.asarray(chain, float)
+    along = np.concatenate([[0.0], np.cumsum(np.linalg.norm(np.diff(chain, axis=0), axis=1))])
+    steps = max(1, math.ceil(along[-1] / spacing))
+    ds = along[-1] * np.arange(steps + 1) / steps if along[-1] > 0 else [0.0]
+    return [(float(np.interp(d, along, chain[:, 0])), float(np.interp(d, along, chain[:, 1]))) for d in ds]
+
+
+def resample_closed(ring, spacing):
+    closed = np.vstack([ring, ring[:1]])
+    return resample_open(closed, spacing)[:-1]
+
+
+# How a region is triangulated: the spacing of its lattice, the test every triangle must
+# pass, how many rows of points follow its outer outline, and points placed before all
+# others (those of them outside the region or on its outline are left out).
+Grain = collections.namedtuple("Grain", "spacing fits rings extra", defaults=(0, ()))
+
+
+def interior_points(outer, holes, grain):
+    """Points inside the region for a triangulation at the given Grain: its extra points,
+    rings of band points along the outer loop, then a triangular lattice, each point
+    kept clear of the outline and of the points before it (the extra points only of the
+    outline)."""
+    spacing = grain.spacing
+    distance = distance_from([outer] + holes)
+    candidates = band_points(outer, grain.rings, spacing)
+    low, high = np.min(outer, axis=0), np.max(outer, axis=0)
+    for row, v in enumerate(np.arange(low[1], high[1], spacing * math.sqrt(0.75))):
+        for u in np.arange(low[0] + (row % 2) * spacing / 2, high[0], spacing):
+            if point_in_loop((u, v), outer) and not any(point_in_loop((u, v), h) for h in holes):
+                candidates.append((float(u), float(v)))
+    inside = [q for q in grain.extra if point_in_loop(q, outer) and not any(point_in_loop(q, h) for h in holes)]
+    points = [tuple(q) for q in inside if distance(q) > 0.1 * spacing]
+    for q in candidates:
+        crowded = points and np.min(np.linalg.norm(np.asarray(points) - q, axis=1)) < 0.6 * spacing
+        if distance(q) > 0.6 * spacing and not crowded:
+            points.append(q)
+    return points
+
+
+def edge_fit(max_edge):
+    """Accepts a triangle whose edges are no longer than max_edge."""
+    return lambda *corners: all(math.dist(corners[k - 1], corners[k]) <= max_edge for k in range(3))
+
+
+def cross_fit(max_cross, bulge):
+    """Accepts a triangle whose cross product, once its corners are raised by bulge(u, v),
+    is no longer than max_cross: the size the demo's face normals survive."""
+    def fits(*corners):
+        p = np.array([(u, v, bulge(u, v)) for u, v in corners])
+        return np.linalg.norm(np.cross(p[1] - p[0], p[2] - p[1])) <= max_cross
+    return fits
+
+
+def triangulate(outer, holes, grain):
     """Triangulates the region inside the counter-clockwise loop outer and outside the
-    counter-clockwise loops holes.  Returns (points, triangles): the points start with
-    the outline points in the order given (outer, then each hole), followed by
-    interior points; triangles run counter-clockwise, are close to equilateral
-    inside, and no edge exceeds max_edge (the outline's own segments must already
-    be that short)."""
+    counter-clockwise loops holes at the given Grain.  Returns (points, triangles): the
+    points start with the outline points in the order given (outer, then each hole),
+    followed by interior points; triangles run counter-clockwise, are close to
+    equilateral inside, with edges of about the grain's spacing, and each satisfies the
+    grain's fits (the outline's own segments must already be short enough for that)."""
+    spacing = grain.spacing
     points = [tuple(p) for p in outer] + [tuple(p) for h in holes for p in h]
     first = len(outer)
     hole_indices = []
     for h in holes:
         hole_indices.append(list(range(first + len(h) - 1, first - 1, -1)))
         first += len(h)
-    mesh = Triangulation(points, ear_clip(points, bridge_holes(points, range(len(outer)), hole_indices)))
-    for p in lattice(outer, holes, 0.9 * max_edge):
+    distance = distance_from([outer] + holes)
+
+    def clear(p):
+        return distance(p) > 0.5 * spacing and point_in_loop(p, outer) and not any(point_in_loop(p, h) for h in holes)
+
+    mesh = Triangulation(points, ear_clip(points, bridge_holes(points, range(len(outer)), hole_indices)), clear)
+    for p in interior_points(outer, holes, grain):
         mesh.insert(p)
-    while True:
-        long_edges = mesh.long_edges(max_edge)
-        if not long_edges:
-            return mesh.points, list(mesh.triangles.values())
-        for a, b in long_edges:
-            if (a, b) in mesh.owner and (b, a) in mesh.owner:
-                mesh.split_edge(a, b)
+    for _ in range(100):
+        oversized = [t for t, tri in mesh.triangles.items() if not grain.fits(*(mesh.points[i] for i in tri))]
+        if not oversized:
+            break
+        for t in oversized:
+            if t in mesh.triangles:
+                mesh.split(t)
+    else:
+        raise ValueError("triangles still too large: is the outline fine enough?")
+    return mesh.points, list(mesh.triangles.values())
 
 
 # ---------------------------------------------------------------- solids
@@ -393,10 +521,10 @@ def add_fan_cap(part, ring, apex, facing_front):
         part.faces.append((centre, a, b) if facing_front else (centre, b, a))
 
 
-def add_filled_cap(part, ring, loop, hole_rings, hole_loops, w, facing_front, max_edge, bulge=None):
-    """Closes a ring (and the holes cut into it) with a triangulated flat region at depth
-    w; interior points are moved along w by bulge(u, v) when given."""
-    points, triangles = triangulate(loop, hole_loops, max_edge)
+def add_filled_cap(part, ring, loop, hole_rings, hole_loops, w, facing_front, grain, bulge=None):
+    """Closes a ring (and the holes cut into it) with a region triangulated at the given
+    Grain at depth w; interior points are moved along w by bulge(u, v) when given."""
+    points, triangles = triangulate(loop, hole_loops, grain)
     index = list(ring) + [i for r in hole_rings for i in r]
     for u, v in points[len(index):]:
         index.append(part.add_vertex(u, v, w + (bulge(u, v) if bulge else 0.0)))
@@ -418,28 +546,29 @@ def add_walls_along(part, rings, inside_out=False):
         add_walls(part, front, back, inside_out)
 
 
-def slab(part, outline, profile, max_edge, dents=(), bulge=None):
+def slab(part, outline, profile, grain, dents=(), bulge=None, back_grain=None):
     """A solid whose cross-section is outline (counter-clockwise), shrunk by each profile
-    step's inset at that step's w, with flat caps on the first (front) and last (back)
-    profile steps.  Each dent (outline, profile) is a pocket in the front cap: its walls
-    follow its own profile into the solid and a floor closes it, shaped by the dent's
-    own bulge (or flat when that is None)."""
+    step's inset at that step's w, with caps on the first (front) and last (back) profile
+    steps, triangulated at the given Grain (the back at back_grain when given).  Each
+    dent (outline, profile, bulge, grain) is a pocket in the front cap: its walls follow
+    its own profile into the solid and a floor closes it, shaped by the dent's own bulge
+    (or flat when that is None)."""
     rings = profile_rings(part, outline, profile)
     add_walls_along(part, rings)
     hole_rings, hole_loops = [], []
-    for dent_outline, dent_profile, dent_bulge in dents:
+    for dent_outline, dent_profile, dent_bulge, dent_grain in dents:
         dent_rings = profile_rings(part, dent_outline, dent_profile)
         add_walls_along(part, dent_rings, inside_out=True)
         floor_inset, floor_w = dent_profile[-1]
         floor = inset_loop(dent_outline, floor_inset)
-        add_filled_cap(part, dent_rings[-1], floor, [], [], floor_w, True, max_edge, dent_bulge)
+        add_filled_cap(part, dent_rings[-1], floor, [], [], floor_w, True, dent_grain, dent_bulge)
         hole_rings.append(dent_rings[0])
         hole_loops.append(inset_loop(dent_outline, dent_profile[0][0]))
     front_inset, front_w = profile[0]
     back_inset, back_w = profile[-1]
     front, back = inset_loop(outline, front_inset), inset_loop(outline, back_inset)
-    add_filled_cap(part, rings[0], front, hole_rings, hole_loops, front_w, True, max_edge, bulge)
-    add_filled_cap(part, rings[-1], back, [], [], back_w, False, max_edge, bulge and (lambda u, v: -bulge(u, v)))
+    add_filled_cap(part, rings[0], front, hole_rings, hole_loops, front_w, True, grain, bulge)
+    add_filled_cap(part, rings[-1], back, [], [], back_w, False, back_grain or grain, bulge and (lambda u, v: -bulge(u, v)))
 
 
 def prism(part, outline, front_w, back_w):
@@ -472,11 +601,6 @@ def quarter_round(radius, front_w, back_w, steps):
 
 # Width of the flat step that separates a rounded or bevelled edge from a flat face.
 SUPPORT_STEP = 2.5
-
-
-def straight_walls(front_w, back_w, max_edge):
-    steps = max(1, math.ceil((front_w - back_w) / max_edge))
-    return [(0.0, front_w + (back_w - front_w) * k / steps) for k in range(steps + 1)]
 
 
 # ---------------------------------------------------------------- assembly and file
@@ -637,11 +761,20 @@ def check_fit(name, vertices, pose, first, last):
 
 
 EMBLEM_SCALE = 1024
-EMBLEM_EDGE = 160.0  # longest edge in model units, well below the overflow limit
 # The moon and the lark are drawn in the units below and enlarged by this much.
 EMBLEM_ZOOM = 1.12
-EMBLEM_HALF_DEPTH = 200.0
+# Half the slab's thickness: its walls are one quad high, thin enough that the face size
+# limit lets their outline steps be as long as the caps' lattice spacing.
+EMBLEM_HALF_DEPTH = 107.0
 EMBLEM_PILLOW = 140.0  # how far the middle of each face swells out
+EMBLEM_PILLOW_WIDTH = 500.0  # within this distance of the outline
+# Seen from 8192 units away the emblem has 32 model units to a pixel, so no triangle whose
+# normal the demo can compute covers more than about 22 pixels: the faces are made close
+# to that size, and the caps' rows follow the outline, so that the swelling shades evenly.
+EMBLEM_MAX_CROSS = 45500.0  # below 46340 by a margin for the rounding to whole units
+EMBLEM_SPACING = 215.0  # lattice spacing of the caps
+EMBLEM_RINGS = 20  # rows along the outline: enough to meet in the middle of the widest part
+EMBLEM_TOLERANCE = 6.0  # how far the outline's chords may stray from the curves
 # Model y is lifted so that the emblem sits in the middle of the frame: the pose
 # moves it 1024 units down.
 EMBLEM_LIFT = 1024.0
@@ -692,14 +825,10 @@ def lark_outline():
 
 def pillow(outline, height, width):
     """Raises a cap's interior smoothly by up to height within width of the outline."""
-    p = np.asarray(outline, float)
-    q = np.roll(p, -1, axis=0)
+    distance = distance_from([outline])
 
     def bulge(u, v):
-        d = q - p
-        t = np.clip(np.sum((np.array([u, v]) - p) * d, axis=1) / np.sum(d * d, axis=1), 0, 1)
-        nearest = np.min(np.linalg.norm(p + d * t[:, None] - np.array([u, v]), axis=1))
-        x = min(nearest / width, 1.0)
+        x = min(distance((u, v)) / width, 1.0)
         return height * (1 - (1 - x) ** 2)
 
     return bulge
@@ -712,14 +841,17 @@ def emblem_parts():
     assert apart, "the lark overlaps the moon"
     everything = np.array(moon + lark)
     centre = (everything.min(axis=0) + everything.max(axis=0)) / 2
+    walls = [(0.0, EMBLEM_HALF_DEPTH), (0.0, -EMBLEM_HALF_DEPTH)]
+    # Outline steps as long as the lattice spacing, and short enough that each wall quad's
+    # two triangles stay within the limit.
+    step = min(EMBLEM_MAX_CROSS / (2 * EMBLEM_HALF_DEPTH), EMBLEM_SPACING)
     parts = []
     for name, outline, corners in (("moon", moon, moon_corners), ("lark", lark, lark_corners)):
         part = Part(name)
         placed = [tuple((np.asarray(p) - centre) * EMBLEM_ZOOM) for p in outline]
-        # Outline steps and wall steps short enough that the walls' diagonals stay within the limit too.
-        loop = even_loop(placed, corners, EMBLEM_EDGE * 0.75)
-        walls = straight_walls(EMBLEM_HALF_DEPTH, -EMBLEM_HALF_DEPTH, EMBLEM_EDGE * 0.66)
-        slab(part, loop, walls, EMBLEM_EDGE, bulge=pillow(loop, EMBLEM_PILLOW, 500.0))
+        loop = adaptive_loop(placed, corners, step, EMBLEM_TOLERANCE)
+        bulge = pillow(loop, EMBLEM_PILLOW, EMBLEM_PILLOW_WIDTH)
+        slab(part, loop, walls, Grain(EMBLEM_SPACING, cross_fit(EMBLEM_MAX_CROSS, bulge), EMBLEM_RINGS), bulge=bulge)
         parts.append(part)
     return parts
 
@@ -733,16 +865,24 @@ def emblem_axes(u, v, w):
 
 
 CONSOLE_SCALE = 256
-CONSOLE_EDGE = 40.0  # longest edge of the flat regions, in model units
 BODY_HALF_WIDTH, BODY_HALF_HEIGHT, BODY_CORNER = 176.0, 98.0, 56.0
 BODY_FRONT, BODY_BACK, BODY_EDGE_RADIUS = 24.0, -24.0, 14.0
+BODY_CORNER_STEPS = 6  # per quarter turn of the outline's corners
+BODY_EDGE_STEPS = 2  # per quarter turn of the rounded edges
+BODY_SIDE_STEP = 60.0  # longest step along the outline's straight sides
+BODY_CAP_EDGE = 80.0  # longest edge of the flat front and back
 SCREEN_CENTRE, SCREEN_HALF = (0.0, 12.0), (80.0, 60.0)
+SCREEN_CORNER_STEPS, SCREEN_SIDE_STEP = 2, 50.0
 SCREEN_DEPTH = 5.0
 SCREEN_DISH = 6.0
+SCREEN_DISH_WIDTH = 40.0  # the glass's rim, over which it sinks by SCREEN_DISH
+GLASS_SPACING = 40.0  # spacing of the glass's points, in rows along its rim
 # The console is laid out in the units above and enlarged by this much to fill the frame.
 CONSOLE_ZOOM = 1.25
 STICK_CENTRE, BUTTONS_CENTRE, BUTTON_SPACING = (-124.0, 26.0), (124.0, 16.0), 27.0
-SHOULDER_U, SHOULDER_V, SHOULDER_HALF = 104.0, 96.0, (40.0, 11.0)
+# The shoulder buttons sink only 6 units into the body: the less of a part lies hidden
+# inside another, the less of it the far-to-near order can wrongly show.
+SHOULDER_U, SHOULDER_V, SHOULDER_HALF = 104.0, 100.0, (40.0, 8.0)
 
 # Material ranges the object table gives this file: faces 0-63 and 356-493 red.
 RED_RANGES = ((0, 64), (356, 494))
@@ -750,16 +890,22 @@ RED_RANGES = ((0, 64), (356, 494))
 
 def body_part():
     part = Part("body, recessed screen")
-    outline = resample_loop(rounded_rectangle((0, 0), BODY_HALF_WIDTH, BODY_HALF_HEIGHT, BODY_CORNER, 10), 26.0)
-    screen = resample_loop(rounded_rectangle(SCREEN_CENTRE, *SCREEN_HALF, 10.0, 3), 26.0)
+    corners = rounded_rectangle((0, 0), BODY_HALF_WIDTH, BODY_HALF_HEIGHT, BODY_CORNER, BODY_CORNER_STEPS)
+    outline = resample_loop(corners, BODY_SIDE_STEP)
+    screen = resample_loop(rounded_rectangle(SCREEN_CENTRE, *SCREEN_HALF, 10.0, SCREEN_CORNER_STEPS), SCREEN_SIDE_STEP)
     screen_profile = [
         (-SUPPORT_STEP, BODY_FRONT), (0.0, BODY_FRONT),
         (SCREEN_DEPTH, BODY_FRONT - SCREEN_DEPTH), (SCREEN_DEPTH + SUPPORT_STEP, BODY_FRONT - SCREEN_DEPTH),
     ]
-    # The glass is dished a little, so that it catches the light unlike the flat front.
-    glass = pillow(offset_loop(screen, SCREEN_DEPTH + SUPPORT_STEP), -SCREEN_DISH, 40.0)
-    profile = quarter_round(BODY_EDGE_RADIUS, BODY_FRONT, BODY_BACK, 4)
-    slab(part, outline, profile, CONSOLE_EDGE, dents=[(screen, screen_profile, glass)])
+    # The glass is dished a little, so that it catches the light unlike the flat front;
+    # its rings follow the rim, so that the dish shades evenly all round.
+    floor = offset_loop(screen, SCREEN_DEPTH + SUPPORT_STEP)
+    glass = pillow(floor, -SCREEN_DISH, SCREEN_DISH_WIDTH)
+    glass_grain = Grain(GLASS_SPACING, edge_fit(1.5 * GLASS_SPACING), 2)
+    profile = quarter_round(BODY_EDGE_RADIUS, BODY_FRONT, BODY_BACK, BODY_EDGE_STEPS)
+    back_grain = Grain(0.9 * BODY_CAP_EDGE, edge_fit(BODY_CAP_EDGE))
+    front_grain = back_grain._replace(extra=front_guards())
+    slab(part, outline, profile, front_grain, dents=[(screen, screen_profile, glass, glass_grain)], back_grain=back_grain)
     return part
 
 
@@ -774,31 +920,57 @@ def shoulder_parts():
     return parts
 
 
+STICK_PROFILE = [(0.0, 36.0), (12.0, 39.0), (19.0, 35.0), (19.0, 18.0), (0.0, 18.0)]
+STICK_SEGMENTS = 7
+BUTTON_PROFILE = [(0.0, 33.0), (11.0, 33.0), (11.0, 18.0), (0.0, 18.0)]
+BUTTON_SEGMENTS = 6
+SMALL_BUTTON_CENTRES, SMALL_BUTTON_HALF, SMALL_BUTTON_ROUND = ((-24.0, -70.0), (24.0, -70.0)), (13.0, 5.0), 4.9
+# How far round the stick and the buttons the front's triangles stay small (see front_guards).
+GUARD_MARGIN = 5.0
+
+
+def face_button_centres():
+    cu, cv = BUTTONS_CENTRE
+    return [(cu + du * BUTTON_SPACING, cv + dv * BUTTON_SPACING) for du, dv in ((0, 1), (1, 0), (0, -1), (-1, 0))]
+
+
 def stick_part():
     part = Part("thumb stick", red=True)
     # Front pole dished into the knob, a rounded rim, and a base sunk into the body.
-    lathe(part, STICK_CENTRE, [(0.0, 36.0), (12.0, 39.0), (19.0, 35.0), (19.0, 18.0), (0.0, 18.0)], 7)
+    lathe(part, STICK_CENTRE, STICK_PROFILE, STICK_SEGMENTS)
     return part
 
 
 def face_button_parts():
     parts = []
-    cu, cv = BUTTONS_CENTRE
-    for du, dv in ((0, 1), (1, 0), (0, -1), (-1, 0)):
+    for centre in face_button_centres():
         part = Part("face button", red=True)
-        lathe(part, (cu + du * BUTTON_SPACING, cv + dv * BUTTON_SPACING), [(0.0, 33.0), (11.0, 33.0), (11.0, 18.0), (0.0, 18.0)], 6)
+        lathe(part, centre, BUTTON_PROFILE, BUTTON_SEGMENTS)
         parts.append(part)
     return parts
 
 
 def small_button_parts():
     parts = []
-    for du in (-1, 1):
+    for centre in SMALL_BUTTON_CENTRES:
         part = Part("start/select button")
-        centre = (du * 24.0, -70.0)
-        prism(part, rounded_rectangle(centre, 13.0, 5.0, 4.9, 3), 28.0, 18.0)
+        prism(part, rounded_rectangle(centre, *SMALL_BUTTON_HALF, SMALL_BUTTON_ROUND, 3), 28.0, 18.0)
         parts.append(part)
     return parts
+
+
+def front_guards():
+    """Points of the front just round the stick and the buttons.  The faces are drawn far
+    to near by their mean depth, so a large flat face of the front, turned towards the
+    viewer on one side, can count as nearer than a button standing on it and be drawn
+    over it; with a ring of points round each, the front's faces under a button are no
+    larger than the button and lie behind it."""
+    rings = [circle(STICK_CENTRE, STICK_PROFILE[2][0] + GUARD_MARGIN, STICK_SEGMENTS)]
+    rings += [circle(centre, BUTTON_PROFILE[1][0] + GUARD_MARGIN, BUTTON_SEGMENTS) for centre in face_button_centres()]
+    half_u, half_v = SMALL_BUTTON_HALF
+    rings += [rounded_rectangle(centre, half_u + GUARD_MARGIN, half_v + GUARD_MARGIN, SMALL_BUTTON_ROUND + GUARD_MARGIN, 1)
+              for centre in SMALL_BUTTON_CENTRES]
+    return [p for ring in rings for p in ring]
 
 
 def runs(indices):

@@ -350,11 +350,11 @@ def make_ground():
 LIGHT_SIZE = 64
 
 
-def light_map(name, brightness, stops):
+def light_map(name, brightness, stops, rim=0.75):
     """Writes a light map: brightness (0..1 over the map) through the colour
-    stops, forced to black towards the border so that the outermost rows and
-    columns are black."""
-    fade = 1 - ramp(0.75, 0.985, light_distance())
+    stops, faded to black from rim (a distance from the centre, see
+    light_distance) outwards, so that the outermost rows and columns are black."""
+    fade = 1 - ramp(rim, 0.985, light_distance())
     save_picture(name, gradient(np.clip(brightness * fade, 0, 1), stops))
 
 
@@ -365,15 +365,19 @@ def light_distance():
 
 
 def make_violet_light():
-    """Starburst: a soft round core with eight long rays and sixteen fainter ones."""
+    """Starburst: a white core and eight long rays and sixteen fainter ones in a wide
+    violet-blue glow.  The environment-mapped height grid tilts its normals away
+    from the viewer, so most of its surface reads the outer half of this map: the
+    glow fills it nearly to the rim, and fades to black only in the last texels."""
     r = light_distance()
     y, x = np.mgrid[0:LIGHT_SIZE, 0:LIGHT_SIZE] + 0.5 - LIGHT_SIZE / 2
     angle = np.arctan2(y, x)
     rays = np.abs(np.cos(4 * angle)) ** 12 + 0.5 * np.abs(np.cos(8 * angle + 0.4)) ** 20
-    brightness = np.exp(-((r / 0.28) ** 2)) + 0.7 * rays * np.exp(-r / 0.32)
+    glow = 0.7 * (1 - 0.75 * r * r)
+    brightness = np.exp(-((r / 0.22) ** 2)) + glow + 0.7 * rays * np.exp(-r / 0.55)
     light_map("violet_light.png", brightness,
               [(0.0, (0, 0, 0)), (0.2, (40, 10, 110)), (0.5, (120, 70, 240)), (0.8, (200, 180, 255)),
-               (1.0, (255, 255, 255))])
+               (1.0, (255, 255, 255))], rim=0.9)
 
 
 def make_grey_light():
