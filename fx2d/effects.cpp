@@ -15,7 +15,7 @@ void draw_tunnel(uint16_t* frame, const uint16_t* ramp) {
     uint16_t turned[256];
     for (int32_t i = 0; i < 256; ++i)
         turned[i] = ramp[(t + i) & 0xFF];
-    paint_by_index(frame, tunnel_spiral, SCREEN_PIXELS, turned, 256);
+    paint_by_index(frame, tunnel_spiral, SCREEN_PIXELS, turned);
 }
 
 void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
@@ -47,6 +47,6 @@ void draw_ground(uint16_t* frame) {
     for (int32_t y = 0; y < GROUND_ROWS; ++y) {
         const int32_t v = (ground_map[y * SCREEN_WIDTH].depth + t) & 127;
         paint_by_index(frame + y * SCREEN_WIDTH, ground_column + y * SCREEN_WIDTH, SCREEN_WIDTH,
-                       ground_texture + v * 128, 128);
+                       ground_texture + v * 128);
     }
 }

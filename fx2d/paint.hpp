@@ -1,14 +1,11 @@
 #pragma once
 // The table lookups the full-screen effects spend their time in: a run of pixels, each one
-// entry of a colour table chosen by its own byte index. Built with MOONLARK_SIMD set, x86-64
-// takes a vector path where the processor has one; every path writes the same pixels.
+// entry of a colour table chosen by its own byte index.
 #include <cstdint>
 
 // out[i] = colours[index[i]] for i = 0 .. count - 1, a multiple of 4; out is an even pixel of
-// a frame and index starts on a 4-byte boundary. colours holds colour_count entries, 128 or
-// 256, and every index is below colour_count.
-void paint_by_index(uint16_t* out, const uint8_t* index, int32_t count, const uint16_t* colours,
-                    int32_t colour_count);
+// a frame and index starts on a 4-byte boundary.
+void paint_by_index(uint16_t* out, const uint8_t* index, int32_t count, const uint16_t* colours);
 
 // out[i] = colours[first[i] + second[i]] for i = 0 .. count - 1, a multiple of 4; as for
 // paint_by_index, and every sum of two index bytes is below 256.

@@ -26,12 +26,3 @@ void build_depth_keys(const Mesh& mesh);
 // face_order entry with its key. Unstable: equal keys end up in the order these exact
 // exchanges give, which decides which of two equally deep faces stays visible.
 void sort_faces(int32_t first, int32_t last, int32_t* keys);
-
-// Below this many faces a sort is not worth splitting.
-inline constexpr int32_t SPLIT_SORT_FROM = 512;
-
-// sort_faces(first, last, keys), shared by the two halves of one job where a runner of
-// halves is installed (render3d/halves.hpp): the ranges its partition passes leave are
-// disjoint, and each is sorted by the same exchanges whichever half takes it and whenever,
-// so the result is the same.
-void sort_faces_in_halves(int32_t first, int32_t last, int32_t* keys);

@@ -4,15 +4,10 @@
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/face_order.hpp"
-#include "render3d/halves.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#if MOONLARK_SIMD && defined(__x86_64__) && defined(__GNUC__)
-#define MOONLARK_VECTOR_SPANS 1
-#include <immintrin.h>
-#endif
 // The row loops of raster_arm.S, on 32-bit ARM cores running ARM code.
 #if defined(__arm__) && !defined(__thumb__)
 #define MOONLARK_ARM_ROWS 1
@@ -134,76 +129,6 @@ struct LightMapRule {
         }
     }
 };
-
-#if MOONLARK_VECTOR_SPANS
-
-// GCC 12's AVX-512 headers pass _mm512_undefined_epi32() as the unused merge source of some
-// operations, which its own -Wuninitialized then reports once they are inlined.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-// Whether the processor running us has AVX-512BW (and the system keeps its registers), asked
-// once.
-bool has_avx512bw() {
-    static const bool avx512bw = __builtin_cpu_supports("avx512bw");
-    return avx512bw;
-}
-
-// The Gouraud colour rule with AVX-512BW: a span is filled 32 pixels at a time, the last
-// group by a masked store, so no branch depends on a short span's width. Pixel k of the span
-// takes shade + k * slope, the same bits as adding the slope k times: both wrap to 32 bits.
-struct VectorRampRule {
-    __m512i part[8]; // the ramp's 256 entries, 32 to a register
-
-    __attribute__((target("avx512bw"))) explicit VectorRampRule(const uint16_t* ramp) {
-        for (int32_t k = 0; k < 8; ++k)
-            part[k] = _mm512_loadu_si512(ramp + 32 * k);
-    }
-
-    // A group's shades are held in two registers whose 32-bit lanes are the pixels 0..3,
-    // 8..11, 16..19, 24..27 and 4..7, 12..15, 20..23, 28..31: the order in which a pack of the
-    // two, 128 bits at a time, puts all 32 in line. The pack saturates to 0..65535, so
-    // ramp_index's clamp is a minimum with 255 after it. A lookup is then four two-register
-    // permutes (index bits 0..5) and blends by index bits 6 and 7.
-    __attribute__((target("avx512bw"))) void
-    fill(uint16_t* out, int32_t count, const int32_t (&value)[1], const int32_t (&slope)[1]) const {
-        const __m512i lane =
-            _mm512_setr_epi32(0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
-        __m512i low = _mm512_add_epi32(_mm512_set1_epi32(value[0]),
-                                       _mm512_mullo_epi32(lane, _mm512_set1_epi32(slope[0])));
-        __m512i high = _mm512_add_epi32(low, _mm512_set1_epi32(wrap_mul(slope[0], 4)));
-        const __m512i step = _mm512_set1_epi32(wrap_mul(slope[0], 32));
-        for (int32_t done = 0; done < count; done += 32) {
-            const __m512i at = _mm512_min_epu16(
-                _mm512_packus_epi32(_mm512_srai_epi32(low, 8), _mm512_srai_epi32(high, 8)),
-                _mm512_set1_epi16(255));
-            const __mmask32 bit6 = _mm512_test_epi16_mask(at, _mm512_set1_epi16(64));
-            const __mmask32 bit7 = _mm512_test_epi16_mask(at, _mm512_set1_epi16(128));
-            const __m512i lower =
-                _mm512_mask_blend_epi16(bit6, _mm512_permutex2var_epi16(part[0], at, part[1]),
-                                        _mm512_permutex2var_epi16(part[2], at, part[3]));
-            const __m512i upper =
-                _mm512_mask_blend_epi16(bit6, _mm512_permutex2var_epi16(part[4], at, part[5]),
-                                        _mm512_permutex2var_epi16(part[6], at, part[7]));
-            _mm512_mask_storeu_epi16(out + done, group_mask(count - done),
-                                     _mm512_mask_blend_epi16(bit7, lower, upper));
-            low = _mm512_add_epi32(low, step);
-            high = _mm512_add_epi32(high, step);
-        }
-    }
-
-    // The first `left` of a group's 32 pixels: all of them from 32 on.
-    static __mmask32 group_mask(int32_t left) {
-        return left >= 32 ? ~__mmask32{0} : static_cast<__mmask32>((1u << left) - 1);
-    }
-};
-
-#pragma GCC diagnostic pop
-
-#endif
 
 // Fills the span between the two edges into `row`. The pixel left + j takes the attributes
 // A_left + (j + 1) * slope: they advance before each pixel, and the right end is excluded.
@@ -352,14 +277,14 @@ template <class Int, int N, class Rule>
 }
 
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
-// y_first's scanline. Scanline y lands in frame row y + 1; rows outside `band` (a part of the
-// frame's rows) are skipped by moving both edges past them at once. Int is a type in which
+// y_first's scanline. Scanline y lands in frame row y + 1; rows outside the frame are skipped
+// by moving both edges past them at once. Int is a type in which
 // the row numbers and the edges' positions cannot overflow.
 template <class Int, int N, class Rule>
-[[gnu::always_inline]] inline void
-fill_part(const EdgeWalk<N>& long_edge, const EdgeWalk<N>& short_edge, int32_t y_first,
-          int32_t y_end, const Rule& rule, uint16_t* frame, PixelRange band) {
-    const PixelRange rows = clip_to(Int{y_first} + 1, Int{y_end} + 1, band);
+[[gnu::always_inline]] inline void fill_part(const EdgeWalk<N>& long_edge,
+                                             const EdgeWalk<N>& short_edge, int32_t y_first,
+                                             int32_t y_end, const Rule& rule, uint16_t* frame) {
+    const PixelRange rows = clip_to(Int{y_first} + 1, Int{y_end} + 1, ALL_ROWS);
     if (rows.first >= rows.end) return;
     uint16_t* row = frame + rows.first * FRAME_WIDTH;
     const int32_t count = rows.end - rows.first;
@@ -385,7 +310,7 @@ bool tame(const FillVertex& corner) {
 // No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
 void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                   const Rule& rule, uint16_t* frame, PixelRange band) {
+                   const Rule& rule, uint16_t* frame) {
     // Insertion sort by y: corners on the same row keep their stored order.
     const FillVertex* v[3] = {&c0, &c1, &c2};
     if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
@@ -399,43 +324,28 @@ void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex&
     const uint32_t upper_rows = static_cast<uint32_t>(m.y) - static_cast<uint32_t>(t.y);
     if (tame(t) && tame(m) && tame(b)) {
         if (upper_rows != 0) {
-            fill_part<int32_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
+            fill_part<int32_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
             advance(long_edge, upper_rows);
         }
-        if (m.y != b.y)
-            fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
+        if (m.y != b.y) fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
     } else {
-        fill_part<int64_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame, band);
+        fill_part<int64_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
         advance(long_edge, upper_rows);
-        fill_part<int64_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame, band);
+        fill_part<int64_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
     }
 }
 
-#if MOONLARK_VECTOR_SPANS
-// The whole filler compiled for AVX-512BW as one function: `flatten` inlines every call
-// below it, which lets the shared templates use VectorRampRule's instructions and keeps the
-// ramp in registers for the triangle.
-__attribute__((target("avx512bw"), flatten)) void
-fill_shaded_avx512(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                   const uint16_t* ramp, uint16_t* frame, PixelRange rows) {
-    fill_triangle<1>(c0, c1, c2, VectorRampRule(ramp), frame, rows);
-}
-#endif
-
 // fill_shaded_triangle and fill_textured_triangle with the corners wherever they are held.
 void fill_shaded(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                 const uint16_t* ramp, uint16_t* frame, PixelRange rows) {
-#if MOONLARK_VECTOR_SPANS
-    if (has_avx512bw()) return fill_shaded_avx512(c0, c1, c2, ramp, frame, rows);
-#endif
-    fill_triangle<1>(c0, c1, c2, RampRule{ramp}, frame, rows);
+                 const uint16_t* ramp, uint16_t* frame) {
+    fill_triangle<1>(c0, c1, c2, RampRule{ramp}, frame);
 }
 
 void fill_textured(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                   const Texture& texture, uint16_t* frame, PixelRange rows) {
+                   const Texture& texture, uint16_t* frame) {
     if (texture.shift == 2)
-        return fill_triangle<2>(c0, c1, c2, LightMapRule{texture.pixels}, frame, rows);
-    fill_triangle<2>(c0, c1, c2, TextureRule(texture), frame, rows);
+        return fill_triangle<2>(c0, c1, c2, LightMapRule{texture.pixels}, frame);
+    fill_triangle<2>(c0, c1, c2, TextureRule(texture), frame);
 }
 
 // The corners of this draw call's faces by vertex: projected position and attributes (the
@@ -460,7 +370,7 @@ void gather_textured_corners(const Mesh& mesh) {
 // Keys and sorts all faces of the Mesh: face_order then lists them far to near.
 void order_faces(const Mesh& mesh) {
     build_depth_keys(mesh);
-    sort_faces_in_halves(0, mesh.face_count - 1, depth_keys);
+    sort_faces(0, mesh.face_count - 1, depth_keys);
 }
 
 // The texture of a face's Material, or none when the Material holds no texture.
@@ -476,78 +386,25 @@ struct FaceFill {
     const uint16_t* ramp; // the Gouraud fill's ramp; none for the texture fills
     bool by_material;     // texture fills: each face's Material, else the violet light map
     uint16_t* frame;
-    int32_t split_row; // band 0 is the rows above it, band 1 the rest
 };
 
-// Per band, the faces that may write its rows, far to near (each band's own list, so that the
-// two bands can be picked at the same time).
-uint16_t band_faces[2][MESH_MAX_FACES];
-
-// Fills `picked` with the faces of face_order that pass the cull and may write a frame row
-// within `rows` (a face writes rows y(T) + 1 .. y(B) at most); returns how many there are.
-// Picked without a branch per face, whose outcome is as good as random.
-int32_t pick_faces(const FaceFill& fill, PixelRange rows, uint16_t* picked) {
+// Fills the faces in drawing order; with `cull`, the faces turned away are skipped.
+void fill_faces(const FaceFill& fill) {
     const Mesh& mesh = *fill.mesh;
-    int32_t count = 0;
     for (int32_t k = 0; k < mesh.face_count; ++k) {
-        const uint16_t face = face_order[k];
-        const FaceCorners& f = face_corners[face];
+        const FaceCorners& f = face_corners[face_order[k]];
         const FillVertex& c0 = fill_vertices[f.vertex[0]];
         const FillVertex& c1 = fill_vertices[f.vertex[1]];
         const FillVertex& c2 = fill_vertices[f.vertex[2]];
-        const int32_t top = std::min({c0.y, c1.y, c2.y});
-        const int32_t bottom = std::max({c0.y, c1.y, c2.y});
-        const bool keep = (!fill.culled || faces_viewer(c0, c1, c2)) &
-                          (int64_t{top} + 1 < rows.end) & (bottom >= rows.first);
-        picked[count] = face;
-        count += keep ? 1 : 0;
-    }
-    return count;
-}
-
-// Fills the frame rows within `rows` of the listed faces in order; with `cull`, the faces
-// turned away among them are skipped.
-void fill_faces(const FaceFill& fill, PixelRange rows, const uint16_t* faces, int32_t count,
-                bool cull) {
-    const Mesh& mesh = *fill.mesh;
-    for (int32_t k = 0; k < count; ++k) {
-        const FaceCorners& f = face_corners[faces[k]];
-        const FillVertex& c0 = fill_vertices[f.vertex[0]];
-        const FillVertex& c1 = fill_vertices[f.vertex[1]];
-        const FillVertex& c2 = fill_vertices[f.vertex[2]];
-        if (cull && !faces_viewer(c0, c1, c2)) continue;
+        if (fill.culled && !faces_viewer(c0, c1, c2)) continue;
         if (fill.ramp) {
-            fill_shaded(c0, c1, c2, fill.ramp, fill.frame, rows);
+            fill_shaded(c0, c1, c2, fill.ramp, fill.frame);
             continue;
         }
         const Texture* texture =
-            fill.by_material ? material_texture(mesh, mesh.faces[faces[k]]) : &VIOLET_LIGHT;
-        if (texture) fill_textured(c0, c1, c2, *texture, fill.frame, rows);
+            fill.by_material ? material_texture(mesh, mesh.faces[face_order[k]]) : &VIOLET_LIGHT;
+        if (texture) fill_textured(c0, c1, c2, *texture, fill.frame);
     }
-}
-
-// The pixels of a row depend only on the order of the faces writing it, so the two bands of
-// rows are filled independently, each from its own pick.
-void fill_band(int32_t half, void* job) {
-    const FaceFill& fill = *static_cast<const FaceFill*>(job);
-    const PixelRange rows =
-        half == 0 ? PixelRange{0, fill.split_row} : PixelRange{fill.split_row, FRAME_HEIGHT};
-    fill_faces(fill, rows, band_faces[half], pick_faces(fill, rows, band_faces[half]), false);
-}
-
-// Where the bands of the next fill meet. Any row gives the same pixels; it follows the work,
-// a few rows a frame towards the band that finished last.
-int32_t band_split_row = FRAME_HEIGHT / 2;
-constexpr int32_t BAND_SPLIT_STEP = 2;
-
-// Fills the faces as two bands of rows where a runner of halves is installed, else at once.
-void fill_in_bands(FaceFill fill) {
-    if (!run_halves)
-        return fill_faces(fill, ALL_ROWS, face_order, fill.mesh->face_count, fill.culled);
-    fill.split_row = band_split_row;
-    const int32_t last = run_halves(fill_band, &fill);
-    band_split_row = last == 0 ? std::max(band_split_row - BAND_SPLIT_STEP, 0)
-                               : std::min(band_split_row + BAND_SPLIT_STEP, FRAME_HEIGHT);
 }
 
 void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
@@ -555,7 +412,7 @@ void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
     compute_vertex_shades(mesh);
     order_faces(mesh);
     gather_shaded_corners(mesh);
-    fill_in_bands({&mesh, true, ramp, false, frame, 0});
+    fill_faces({&mesh, true, ramp, false, frame});
 }
 
 // Environment-mapped faces: every face from the violet light map, or, by_material, only the
@@ -565,7 +422,7 @@ void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame
     order_faces(mesh);
     compute_environment_coordinates(mesh);
     gather_textured_corners(mesh);
-    fill_in_bands({&mesh, by_material, nullptr, by_material, frame, 0});
+    fill_faces({&mesh, by_material, nullptr, by_material, frame});
 }
 
 } // namespace
@@ -600,14 +457,13 @@ int32_t texel_index(int32_t u, int32_t v, int32_t shift) {
     return (row << side_bits) + column;
 }
 
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
-                          PixelRange rows) {
-    fill_shaded(corners[0], corners[1], corners[2], ramp, frame, rows);
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame) {
+    fill_shaded(corners[0], corners[1], corners[2], ramp, frame);
 }
 
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
-                            PixelRange rows) {
-    fill_textured(corners[0], corners[1], corners[2], texture, frame, rows);
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
+                            uint16_t* frame) {
+    fill_textured(corners[0], corners[1], corners[2], texture, frame);
 }
 
 void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {

@@ -77,15 +77,12 @@ template <class Point> bool faces_viewer(const Point& p0, const Point& p1, const
 }
 
 // Fills a triangle with attribute 0 as the shade, coloured from a 256-entry ramp.
-// Scanline y lands in frame row y + 1; spans exclude their right end. Only the frame rows
-// within `rows` are written, each exactly as the fill of all rows writes it.
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame,
-                          PixelRange rows = ALL_ROWS);
+// Scanline y lands in frame row y + 1; spans exclude their right end.
+void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame);
 
-// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture; `rows` as
-// for fill_shaded_triangle.
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture, uint16_t* frame,
-                            PixelRange rows = ALL_ROWS);
+// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture.
+void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
+                            uint16_t* frame);
 
 // Draws the Mesh in fill_mode: FILL_GOURAUD with the ramp of the given bank slot, faces
 // turned away culled; FILL_ENVIRONMENT with the violet light map, every face filled. Needs

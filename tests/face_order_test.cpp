@@ -1,5 +1,4 @@
 #include "render3d/face_order.hpp"
-#include "render3d/halves.hpp"
 #include "render3d/transform.hpp"
 
 #include <gtest/gtest.h>
@@ -11,14 +10,13 @@
 namespace {
 
 // Sorts faces 0..n-1 with the given keys and returns the drawing order.
-std::vector<int> drawing_order(const std::vector<int32_t>& keys,
-                               void (*sort)(int32_t, int32_t, int32_t*) = sort_faces) {
+std::vector<int> drawing_order(const std::vector<int32_t>& keys) {
     const int32_t n = static_cast<int32_t>(keys.size());
     for (int32_t i = 0; i < n; ++i) {
         depth_keys[i] = keys[i];
         face_order[i] = static_cast<uint16_t>(i);
     }
-    sort(0, n - 1, depth_keys);
+    sort_faces(0, n - 1, depth_keys);
     return std::vector<int>(face_order, face_order + n);
 }
 
@@ -81,7 +79,7 @@ void reference_sort(int32_t lo, int32_t hi, std::vector<int32_t>& keys, std::vec
 
 TEST(SortFaces, MakesTheExchangesOfPlainRecursiveQuicksort) {
     std::mt19937 random(11);
-    // Sizes around the 16 keys compared at once and the blocks of 64 and 256 keys scanned.
+    // Small sizes, where the two-key ranges are settled directly, and large ones.
     for (int32_t size :
          {2, 3, 5, 8, 13, 16, 17, 31, 33, 63, 64, 65, 100, 255, 257, 2000, MESH_MAX_FACES}) {
         // Random keys from ranges of 1 (all equal) .. 2^20 values, then ascending, descending
@@ -125,37 +123,6 @@ TEST(DepthKeys, AreTheNegatedFlooredQuarterOfTheDepthSum) {
     EXPECT_EQ(depth_keys[2], -1); // sum 4
     for (int f = 0; f < 3; ++f)
         EXPECT_EQ(face_order[f], f);
-}
-
-// Runs the second half first: a split sort whose halves were not independent would show it.
-int32_t run_halves_backwards(HalfWork work, void* job) {
-    work(1, job);
-    work(0, job);
-    return 0;
-}
-
-// Installs run_halves_backwards for one test.
-struct BackwardsHalves {
-    BackwardsHalves() { run_halves = run_halves_backwards; }
-    ~BackwardsHalves() { run_halves = nullptr; }
-};
-
-TEST(SortFaces, SplitInHalvesMakesTheSameExchangesInEitherOrder) {
-    std::mt19937 random(5);
-    const BackwardsHalves installed;
-    for (int32_t size : {SPLIT_SORT_FROM - 1, SPLIT_SORT_FROM, SPLIT_SORT_FROM + 1, 2000, 40000}) {
-        for (int32_t range : {1, 3, 1000, 1 << 20}) {
-            std::vector<int32_t> keys(size);
-            for (int32_t& k : keys)
-                k = static_cast<int32_t>(random() % range) - range / 2;
-            std::vector<int> expected(size);
-            for (int32_t i = 0; i < size; ++i)
-                expected[i] = i;
-            const std::vector<int> order = drawing_order(keys, sort_faces_in_halves);
-            reference_sort(0, size - 1, keys, expected);
-            ASSERT_EQ(order, expected) << size << " keys below " << range;
-        }
-    }
 }
 
 } // namespace

@@ -194,13 +194,12 @@ void reference_fill(const FillVertex (&corners)[3], const Rule& rule, uint16_t* 
 // Fills the triangle in the given mode and with the per-pixel rule, and compares the frames.
 class RasterAgainstReference : public Raster {
   protected:
-    // The fill under test, in either mode, limited to `rows`.
-    void fill(const FillVertex (&corners)[3], bool textured, uint16_t* out,
-              PixelRange rows = ALL_ROWS) {
+    // The fill under test, in either mode.
+    void fill(const FillVertex (&corners)[3], bool textured, uint16_t* out) {
         if (textured)
-            fill_textured_triangle(corners, texture, out, rows);
+            fill_textured_triangle(corners, texture, out);
         else
-            fill_shaded_triangle(corners, ramp.data(), out, rows);
+            fill_shaded_triangle(corners, ramp.data(), out);
     }
     void expect_same_pixels(const FillVertex (&corners)[3], bool textured) {
         std::fill(frame.begin(), frame.end(), UNWRITTEN);
@@ -266,28 +265,6 @@ TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
         {-3000, -2500, {0, 255}}, {3000, 120, {255, 0}}, {400, 2900, {-70000, 3000}}};
     ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, false));
     ASSERT_NO_FATAL_FAILURE(expect_same_pixels(corners, true));
-}
-
-// A fill limited to a band of rows writes exactly the full fill's pixels in those rows, so two
-// bands split anywhere give the pixels of one fill.
-TEST_F(RasterAgainstReference, BandsOfRowsHoldThePixelsOfOneFill) {
-    for (int trial = 0; trial < 200; ++trial) {
-        FillVertex corners[3];
-        random_corners(trial % 10 == 0 ? 2600 : 200, corners);
-        const bool textured = trial % 2 == 1;
-        std::fill(expected.begin(), expected.end(), UNWRITTEN);
-        fill(corners, textured, expected.data(), ALL_ROWS);
-        for (int32_t split : {0, 1, 119, 120, 239, 240})
-            for (const PixelRange band : {PixelRange{0, split}, PixelRange{split, 240}}) {
-                std::vector<uint16_t> in_band(320 * 240, UNWRITTEN);
-                std::copy(expected.begin() + band.first * 320, expected.begin() + band.end * 320,
-                          in_band.begin() + band.first * 320);
-                std::fill(frame.begin(), frame.end(), UNWRITTEN);
-                fill(corners, textured, frame.data(), band);
-                ASSERT_EQ(frame, in_band)
-                    << "trial " << trial << " rows " << band.first << " to " << band.end;
-            }
-    }
 }
 
 TEST_F(Raster, HugeTrianglesStayInsideTheFrame) {

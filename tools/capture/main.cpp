@@ -11,7 +11,6 @@
 #include "tools/capture/options.hpp"
 #include "tools/capture/partial_file.hpp"
 #include "tools/capture/png_writer.hpp"
-#include "tools/capture/second_core.hpp"
 #include "tools/capture/video.hpp"
 #include "tools/capture/wav_writer.hpp"
 
@@ -58,7 +57,6 @@ std::vector<std::string> output_files;
 VideoEncoder* unfinished_video = nullptr;
 
 [[noreturn]] void stop(int status) {
-    second_core_stop();
     if (frames.output.joinable()) frame_queue_finish(frames); // no output is written any more
     for (const std::string& path : output_files)
         remove_partial_file(path);
@@ -281,7 +279,6 @@ int main(int argc, char** argv) {
     start_video(out, options);
 
     frame_queue_start(frames, [&](const FrameJob& job) { return write_frame(out, options, job); });
-    second_core_start();
     Progress progress;
     progress.total = expected_frames(options);
     if (!options.video.empty()) progress.activity = "encoding " + options.video;
@@ -297,7 +294,6 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    second_core_stop();
     if (!frame_queue_finish(frames)) stop(1);
     close_outputs(out, options); // waits for the encoder's last frames
     progress.update(k, true);
