@@ -14,14 +14,6 @@ uint32_t load_quad(const uint8_t* at) {
     return std::endian::native == std::endian::little ? quad : __builtin_bswap32(quad);
 }
 
-// The colour at an even byte offset into the colour table.
-uint16_t colour_at(const uint16_t* colours, uint32_t byte_offset) {
-    uint16_t colour;
-    const uint8_t* at = reinterpret_cast<const uint8_t*>(colours) + byte_offset;
-    std::memcpy(&colour, __builtin_assume_aligned(at, 2), sizeof colour);
-    return colour;
-}
-
 // Four pixels from the four indices of a quad: each index times two, the byte offset of its
 // colour, is taken out of the word by one shift and mask, so a pixel costs a mask and a load.
 void paint_quad(uint16_t* out, uint32_t quad, const uint16_t* colours) {

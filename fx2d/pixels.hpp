@@ -21,3 +21,12 @@ inline void store_pixel_pair(uint16_t* at, uint32_t left, uint32_t right) {
         std::endian::native == std::endian::little ? left | right << 16 : right | left << 16;
     std::memcpy(__builtin_assume_aligned(at, FRAME_ALIGNMENT), &pair, sizeof pair);
 }
+
+// The colour at an even byte offset into a table of 16-bit colours: where an index times two
+// comes out of a shift and a mask, this saves the shift back.
+inline uint16_t colour_at(const uint16_t* colours, uint32_t byte_offset) {
+    uint16_t colour;
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(colours) + byte_offset;
+    std::memcpy(&colour, __builtin_assume_aligned(at, 2), sizeof colour);
+    return colour;
+}

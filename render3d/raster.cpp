@@ -1,12 +1,12 @@
 #include "render3d/raster.hpp"
 
 #include "assets/pictures.hpp"
+#include "fx2d/pixels.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/face_order.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 // The row loops of raster_arm.S, on 32-bit ARM cores running ARM code.
 #if defined(__arm__) && !defined(__thumb__)
@@ -51,14 +51,6 @@ template <int N> EdgeWalk<N> edge_walk(const FillVertex& top, const FillVertex& 
 template <int N> void advance(EdgeWalk<N>& edge, uint32_t scanlines) {
     for (int k = 0; k <= N; ++k)
         edge.at[k] = wrap_add(edge.at[k], wrap_mul(edge.slope[k], static_cast<int32_t>(scanlines)));
-}
-
-// The colour at an even byte offset into a table of colours.
-uint16_t colour_at(const uint16_t* colours, uint32_t byte_offset) {
-    uint16_t colour;
-    const uint8_t* at = reinterpret_cast<const uint8_t*>(colours) + byte_offset;
-    std::memcpy(&colour, __builtin_assume_aligned(at, 2), sizeof colour);
-    return colour;
 }
 
 // Colour rule of the Gouraud fill: attribute 0 is the shade.
@@ -118,8 +110,8 @@ struct LightMapRule {
     const uint16_t* pixels;
     void fill(uint16_t* out, int32_t count, const int32_t (&value)[2],
               const int32_t (&slope)[2]) const {
-        uint32_t u = static_cast<uint32_t>(value[0]) << 16, v = static_cast<uint32_t>(value[1])
-                                                                << 16;
+        uint32_t u = static_cast<uint32_t>(value[0]) << 16;
+        uint32_t v = static_cast<uint32_t>(value[1]) << 16;
         const uint32_t du = static_cast<uint32_t>(slope[0]) << 16;
         const uint32_t dv = static_cast<uint32_t>(slope[1]) << 16;
         for (int32_t x = 0; x < count; ++x) {
@@ -278,8 +270,8 @@ template <class Int, int N, class Rule>
 
 // Fills scanlines y_first .. y_end - 1 between the long and the short edge, both at
 // y_first's scanline. Scanline y lands in frame row y + 1; rows outside the frame are skipped
-// by moving both edges past them at once. Int is a type in which
-// the row numbers and the edges' positions cannot overflow.
+// by moving both edges past them at once. Int is a type in which the row numbers and the
+// edges' positions cannot overflow.
 template <class Int, int N, class Rule>
 [[gnu::always_inline]] inline void fill_part(const EdgeWalk<N>& long_edge,
                                              const EdgeWalk<N>& short_edge, int32_t y_first,
