@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-// The row loops of raster_arm.S, on 32-bit ARM cores running ARM code.
+// The texture fill's row loop of raster_arm.S, on 32-bit ARM cores running ARM code.
 #if defined(__arm__) && !defined(__thumb__)
 #define MOONLARK_ARM_ROWS 1
 #include <cstddef>
@@ -66,13 +66,14 @@ struct RampRule {
         const int32_t shade = value[0];
         if (static_cast<uint32_t>(shade) <= 65535 &&
             static_cast<uint32_t>(shade + slope[0] * (count - 1)) <= 65535)
-            fill_run(out, count, shade, slope[0], [](int32_t s) { return s >> 7 & 0x1FE; });
+            fill_run(out, count, shade, slope[0], [](int32_t s) { return (s >> 7) & ~1; });
         else
             fill_run(out, count, shade, slope[0], [](int32_t s) { return 2 * ramp_index(s); });
     }
     // `offset` gives the byte offset of a shade's ramp entry.
     template <class Offset>
     void fill_run(uint16_t* out, int32_t count, int32_t shade, int32_t slope, Offset offset) const {
+#pragma GCC unroll 2
         for (int32_t x = 0; x < count; ++x) {
             out[x] = colour_at(ramp, offset(shade));
             shade = wrap_add(shade, slope);
@@ -163,7 +164,7 @@ template <int N, class Rule>
 // columns and never cross, at the scanline of the row above the first: the state of the row
 // loop, which needs neither fill_rows's choice of sides nor its clipping. The right edge's
 // attributes are kept as their difference from the left edge's ("across"), which changes by
-// the difference of their slopes. The ARM row loops (raster_arm.S) read it at fixed offsets.
+// the difference of their slopes. The ARM row loop (raster_arm.S) reads it at fixed offsets.
 template <int N> struct InsideRows {
     int32_t left[N], across[N];             // attributes x 256
     int32_t x_left, x_right;                // 24.8
@@ -171,7 +172,7 @@ template <int N> struct InsideRows {
     int32_t x_left_slope, x_right_slope;
     uint16_t* row;
     int32_t rows;
-    const uint16_t* colours;    // the ramp or the texels, for the ARM row loops
+    const uint16_t* colours;    // the texels, for the ARM row loop
     const int32_t* reciprocals; // 65536 / n at [n]
 };
 
@@ -216,18 +217,10 @@ template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule
 }
 
 #if MOONLARK_ARM_ROWS
-// The same rows drawn by the ARM row loops: offsets the assembly relies on.
-static_assert(offsetof(InsideRows<1>, x_left) == 8 && offsetof(InsideRows<1>, left_slope) == 16 &&
-              offsetof(InsideRows<1>, row) == 32 && offsetof(InsideRows<1>, reciprocals) == 44);
+// The texture fill's rows drawn by the ARM row loop: offsets the assembly relies on.
 static_assert(offsetof(InsideRows<2>, x_left) == 16 && offsetof(InsideRows<2>, left_slope) == 24 &&
               offsetof(InsideRows<2>, row) == 48 && offsetof(InsideRows<2>, reciprocals) == 60);
-extern "C" void fill_inside_rows_ramp_arm(InsideRows<1>* rows);
 extern "C" void fill_inside_rows_light_map_arm(InsideRows<2>* rows);
-
-void fill_inside_rows(InsideRows<1> job, const RampRule& rule) {
-    job.colours = rule.ramp;
-    fill_inside_rows_ramp_arm(&job);
-}
 
 void fill_inside_rows(InsideRows<2> job, const LightMapRule& rule) {
     job.colours = rule.pixels;

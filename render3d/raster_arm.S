@@ -1,111 +1,20 @@
-@ The triangle fills' row loops for ARM cores (the handheld's ARM920T): the rows of a triangle
+@ The texture fill's row loop for ARM cores (the handheld's ARM920T): the rows of a triangle
 @ part between a left and a right edge that stay inside the frame's columns and never cross,
-@ as the portable fill_inside_rows in raster.cpp draws them, pixel for pixel. Only ARMv4T
+@ as the portable fill_inside_rows in raster.cpp draws them with the 64 x 64 texture rule,
+@ pixel for pixel. It takes a seventh of the environment-mapped field's frame and of the
+@ console's off the portable loop, whose many live values the compiler spills. Only ARMv4T
 @ instructions, so that the build fails here rather than on the handheld.
 @
-@ Each takes one argument, the InsideRows record (raster.cpp) of its part, whose state it
-@ uses as scratch. Offsets below are that record's, checked there by static_asserts.
-@ Per row: first = x_left >> 8, width = (x_right >> 8) - first (0..319; 0 fills nothing),
-@ slope = (across * reciprocal[width]) >> 16 (product wrapping), and pixel first + j takes
-@ left + (j + 1) * slope; then every edge value moves by its slope.
+@ It takes one argument, the InsideRows record (raster.cpp) of its part, whose state it uses
+@ as scratch. Offsets below are that record's, checked there by static_asserts. Per row:
+@ first = x_left >> 8, width = (x_right >> 8) - first (0..319; 0 fills nothing), slope =
+@ (across * reciprocal[width]) >> 16 (product wrapping), and pixel first + j takes left +
+@ (j + 1) * slope; then every edge value moves by its slope.
 
         .syntax unified
         .arch   armv4t
         .arm
         .text
-
-@ InsideRows<1>: the Gouraud fill (the ramp entry of each shade, clamped to 0..255).
-        .equ    R1_LEFT, 0
-        .equ    R1_ACROSS, 4
-        .equ    R1_X_LEFT, 8
-        .equ    R1_X_RIGHT, 12
-        .equ    R1_SLOPES, 16           @ left, across, x_left, x_right slopes
-        .equ    R1_ROW, 32
-        .equ    R1_ROWS, 36
-        .equ    R1_COLOURS, 40
-        .equ    R1_RECIPROCALS, 44
-
-@ void fill_inside_rows_ramp_arm(InsideRows<1>* rows)
-@ r4 x_left, r5 x_right, r6 left shade, r7 across, r8 ramp, r10 row, r11 record, lr rows;
-@ r9 spare for the pixel loops.
-        .global fill_inside_rows_ramp_arm
-        .type   fill_inside_rows_ramp_arm, %function
-        .align  2
-fill_inside_rows_ramp_arm:
-        push    {r4-r11, lr}
-        mov     r11, r0
-        ldmia   r11, {r6, r7}
-        ldr     r4, [r11, #R1_X_LEFT]
-        ldr     r5, [r11, #R1_X_RIGHT]
-        ldr     r8, [r11, #R1_COLOURS]
-        ldr     r10, [r11, #R1_ROW]
-        ldr     lr, [r11, #R1_ROWS]
-.Lramp_row:
-        mov     r0, r4, asr #8                  @ first
-        rsbs    r1, r0, r5, asr #8              @ width
-        ble     .Lramp_step
-        ldr     r2, [r11, #R1_RECIPROCALS]
-        add     r0, r10, r0, lsl #1             @ the span's first pixel
-        ldr     r2, [r2, r1, lsl #2]
-        mul     r3, r7, r2
-        mov     r3, r3, asr #16                 @ slope
-        add     r2, r6, r3                      @ shade of the first pixel
-        @ |slope| <= 32768, so from a shade in 0..65535 the last one is reached without
-        @ wrapping; if it is in range too, so is every shade between and none needs a clamp.
-        cmp     r2, #65536
-        bhs     .Lramp_clamped
-        sub     r12, r1, #1
-        mla     r12, r3, r12, r2                @ shade of the last pixel
-        cmp     r12, #65536
-        bhs     .Lramp_clamped
-        tst     r1, #1                          @ an odd pixel first, then pairs
-        beq     .Lramp_pair
-        mov     r12, r2, asr #7
-        bic     r12, r12, #1                    @ byte offset of entry shade >> 8
-        ldrh    r12, [r8, r12]
-        add     r2, r2, r3
-        subs    r1, r1, #1
-        strh    r12, [r0], #2
-        beq     .Lramp_step
-.Lramp_pair:
-        mov     r12, r2, asr #7
-        bic     r12, r12, #1
-        add     r2, r2, r3
-        mov     r9, r2, asr #7
-        bic     r9, r9, #1
-        ldrh    r12, [r8, r12]
-        ldrh    r9, [r8, r9]
-        add     r2, r2, r3
-        subs    r1, r1, #2
-        strh    r12, [r0], #2
-        strh    r9, [r0], #2
-        bne     .Lramp_pair
-        b       .Lramp_step
-.Lramp_clamped:
-        mov     r12, r2, asr #8
-        cmp     r12, #0
-        movlt   r12, #0
-        cmp     r12, #255
-        movgt   r12, #255
-        add     r12, r12, r12
-        ldrh    r12, [r8, r12]
-        add     r2, r2, r3
-        subs    r1, r1, #1
-        strh    r12, [r0], #2
-        bne     .Lramp_clamped
-.Lramp_step:
-        add     r12, r11, #R1_SLOPES
-        ldmia   r12, {r0-r3}
-        add     r6, r6, r0
-        add     r7, r7, r1
-        add     r4, r4, r2
-        add     r5, r5, r3
-        add     r10, r10, #640
-        subs    lr, lr, #1
-        bne     .Lramp_row
-        pop     {r4-r11, lr}
-        bx      lr
-        .size   fill_inside_rows_ramp_arm, . - fill_inside_rows_ramp_arm
 
 @ InsideRows<2>: the fill from a 64 x 64 texture by u and v (texel row = bits 10..15 of v,
 @ column = bits 10..15 of u). In the pixel loop u and v are held shifted left by 16, their
