@@ -78,6 +78,20 @@ TEST_F(EffectTables, SineTables) {
     EXPECT_EQ(max_of(column_sine_table) + max_of(row_sine_table) + max_of(drift_sine_table), 257);
 }
 
+// The layered sine's prepared bytes: the drift table at each of the four alignments, and
+// column and drift bytes that never carry out of their byte when added, so the effect adds
+// them four at a time, with the row term keeping the index below SINE_INDEX_LIMIT.
+TEST_F(EffectTables, SineBytesAddFourAtATime) {
+    for (int32_t k = 0; k < 4; ++k)
+        for (int32_t i = 0; i < 1024; ++i)
+            ASSERT_EQ(drift_sine_bytes[k][i], drift_sine_table[i + k]) << k << " " << i;
+    const int32_t column = *std::max_element(column_sine_bytes, column_sine_bytes + SCREEN_WIDTH);
+    const int32_t drift = *std::max_element(drift_sine_table, drift_sine_table + 1024);
+    const int32_t row = *std::max_element(row_sine_table, row_sine_table + SCREEN_HEIGHT);
+    EXPECT_LE(column + drift, 255);
+    EXPECT_LT(row + column + drift, SINE_INDEX_LIMIT);
+}
+
 TEST_F(EffectTables, ReciprocalTable) {
     EXPECT_EQ(reciprocal_table[0], -32);
     EXPECT_EQ(reciprocal_table[2047], -65536);
