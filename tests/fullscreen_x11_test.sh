@@ -44,6 +44,11 @@ fail() {
     exit 1
 }
 
+# Whether the process has ended: gone, or a zombie left for wait to collect.
+ended() {
+    ! [ -e "/proc/$1" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat"
+}
+
 # Runs "$@" every tenth of a second until it succeeds; false when it has not within 30 s.
 wait_until() {
     tenths=0
@@ -58,32 +63,40 @@ wait_until() {
 Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp 3>"$tmp/display" \
     2>"$tmp/xvfb.log" &
 xvfb_pid=$!
-wait_until test -s "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+# The number is written whole, with its newline, once the server takes connections; the test
+# still waits for the display to answer before it starts anything on it.
+wait_until grep -q '^[0-9][0-9]*$' "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
 DISPLAY=:$(cat "$tmp/display")
 export DISPLAY
-# The window manager with its default settings, whatever the user's own openbox settings are.
-XDG_CONFIG_HOME=$tmp XDG_CACHE_HOME=$tmp openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
-wm_pid=$!
-wait_until sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not start: $(cat "$tmp/openbox.log")"
-
-# Whether the demo has ended: gone, or a zombie left for wait to collect.
-demo_ended() {
-    ! [ -e "/proc/$demo_pid" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$demo_pid/stat"
+wait_until sh -c 'xprop -root >/dev/null 2>&1' || fail "the display :$DISPLAY does not answer"
+# The window manager with its default settings, whatever the user's own openbox settings are;
+# started again should it end before it manages the screen (once seen on a loaded machine).
+wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
 }
+wm_running_or_ended() {
+    wm_running || ended "$wm_pid"
+}
+start_wm() {
+    XDG_CONFIG_HOME=$tmp XDG_CACHE_HOME=$tmp openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+    wm_pid=$!
+    wait_until wm_running_or_ended && wm_running
+}
+start_wm || start_wm || start_wm || fail "openbox did not start: $(cat "$tmp/openbox.log")"
+
 # Starts the demo from the data folder on this display, in a window unless the words of the
 # environment given say otherwise.
 start_demo() {
     (cd "$data" && exec env -u WAYLAND_DISPLAY -u MOONLARK_FULLSCREEN SDL_VIDEODRIVER=x11 \
         SDL12COMPAT_WINDOW_SCALING=3 "$@" "$demo" >"$tmp/demo.log" 2>&1) &
     demo_pid=$!
-    wait_until window_or_end && ! demo_ended ||
+    wait_until window_or_end && ! ended "$demo_pid" ||
         fail "the demo showed no window: $(cat "$tmp/demo.log")"
     timeout 30 xdotool windowactivate --sync "$window" || fail "the window cannot be activated"
 }
 window_or_end() {
     window=$(xdotool search --onlyvisible --pid "$demo_pid" 2>/dev/null | head -n 1)
-    [ -n "$window" ] || demo_ended
+    [ -n "$window" ] || ended "$demo_pid"
 }
 window_size() {
     xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p; s/^HEIGHT=//p' |
@@ -121,7 +134,7 @@ save_shot() {
 # Escape ends the demo; it must leave with status 0.
 quit_demo() {
     xdotool key Escape
-    wait_until demo_ended || fail "the demo did not end on Escape"
+    wait_until ended "$demo_pid" || fail "the demo did not end on Escape"
     status=0
     wait "$demo_pid" || status=$?
     demo_pid=""
