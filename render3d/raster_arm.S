@@ -29,6 +29,18 @@
         .equ    R2_COLOURS, 56
         .equ    R2_RECIPROCALS, 60
 
+@ One pixel: the texel at u and v (r6, r7, shifted left by 16; lr holds 0x1F80) from the texels
+@ at r12 into the frame at r0, then u and v move by their slopes (r8, r9).
+        .macro  light_map_pixel
+        and     r2, lr, r7, lsr #19             @ texel row * 128
+        mov     r3, r6, lsr #26                 @ texel column
+        add     r2, r2, r3, lsl #1
+        ldrh    r2, [r12, r2]
+        add     r6, r6, r8
+        add     r7, r7, r9
+        strh    r2, [r0], #2
+        .endm
+
 @ void fill_inside_rows_light_map_arm(InsideRows<2>* rows)
 @ Across rows: r4 x_left, r5 x_right, r6/r7 left u/v, r8/r9 across u/v, r10 row, r11 record;
 @ the end row is kept in the record's row count. Left and across are parked in the record
@@ -65,33 +77,14 @@ fill_inside_rows_light_map_arm:
         add     r7, r9, r7, lsl #16             @ v of the first pixel << 16
         ldr     r12, [r11, #R2_COLOURS]
         mov     lr, #0x1F80
-        tst     r1, #1                          @ an odd pixel first, then pairs
-        beq     .Llight_pair
-        and     r2, lr, r7, lsr #19             @ texel row * 128
-        mov     r3, r6, lsr #26                 @ texel column
-        add     r2, r2, r3, lsl #1
-        ldrh    r2, [r12, r2]
-        add     r6, r6, r8
-        add     r7, r7, r9
-        subs    r1, r1, #1
-        strh    r2, [r0], #2
-        beq     .Llight_done
+        tst     r1, #1                          @ an odd count starts at the pair's second
+        addne   r1, r1, #1
+        bne     .Llight_second
 .Llight_pair:
-        and     r2, lr, r7, lsr #19
-        mov     r3, r6, lsr #26
-        add     r2, r2, r3, lsl #1
-        ldrh    r2, [r12, r2]
-        add     r6, r6, r8
-        add     r7, r7, r9
-        and     r3, lr, r7, lsr #19
-        strh    r2, [r0], #2
-        mov     r2, r6, lsr #26
-        add     r3, r3, r2, lsl #1
-        ldrh    r3, [r12, r3]
-        add     r6, r6, r8
-        add     r7, r7, r9
+        light_map_pixel
+.Llight_second:
+        light_map_pixel
         subs    r1, r1, #2
-        strh    r3, [r0], #2
         bne     .Llight_pair
 .Llight_done:
         ldmia   r11, {r6-r9}
