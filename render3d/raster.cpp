@@ -290,9 +290,22 @@ bool tame(const FillVertex& corner) {
            static_cast<uint32_t>(corner.y) + REACH <= 2 * REACH;
 }
 
-// Fills the triangle with N interpolated attributes, coloured by `rule`: the upper part
-// between edges TM and TB, then the lower part between MB and TB (T, M, B by ascending y).
-// No half-pixel offsets: scanline y(T) starts and ends at x(T) and stays empty.
+// Fills the upper part of the triangle T, M, B (by ascending y) between edges TM and TB, then
+// the lower part between MB and TB; a part without rows is passed over. Int as for fill_part.
+template <class Int, int N, class Rule>
+[[gnu::always_inline]] inline void fill_parts(const FillVertex& t, const FillVertex& m,
+                                              const FillVertex& b, const Rule& rule,
+                                              uint16_t* frame) {
+    EdgeWalk<N> long_edge = edge_walk<N>(t, b);
+    if (m.y != t.y) {
+        fill_part<Int>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
+        advance(long_edge, static_cast<uint32_t>(m.y) - static_cast<uint32_t>(t.y));
+    }
+    if (m.y != b.y) fill_part<Int>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
+}
+
+// Fills the triangle with N interpolated attributes, coloured by `rule`. No half-pixel
+// offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
 void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
                    const Rule& rule, uint16_t* frame) {
@@ -305,19 +318,8 @@ void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex&
     }
     const FillVertex &t = *v[0], &m = *v[1], &b = *v[2];
     if (t.y == b.y) return; // one scanline, every span empty
-    EdgeWalk<N> long_edge = edge_walk<N>(t, b);
-    const uint32_t upper_rows = static_cast<uint32_t>(m.y) - static_cast<uint32_t>(t.y);
-    if (tame(t) && tame(m) && tame(b)) {
-        if (upper_rows != 0) {
-            fill_part<int32_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
-            advance(long_edge, upper_rows);
-        }
-        if (m.y != b.y) fill_part<int32_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
-    } else {
-        fill_part<int64_t>(long_edge, edge_walk<N>(t, m), t.y, m.y, rule, frame);
-        advance(long_edge, upper_rows);
-        fill_part<int64_t>(long_edge, edge_walk<N>(m, b), m.y, b.y, rule, frame);
-    }
+    if (tame(t) && tame(m) && tame(b)) return fill_parts<int32_t, N>(t, m, b, rule, frame);
+    fill_parts<int64_t, N>(t, m, b, rule, frame);
 }
 
 // fill_shaded_triangle and fill_textured_triangle with the corners wherever they are held.
