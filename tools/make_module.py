@@ -355,9 +355,9 @@ def instruments():
 
 # The mix: each sample's default volume (0..64). The bass and the kick sit on opposite sides
 # (the Amiga's panning), the lead on the drums' side, the fourth channel with the bass.
-MIX = {"kick": 64, "snare": 60, "hat": 30, "open hat": 26, "crash": 44, "tom": 54,
-       "bass tick": 36, "bass short": 36, "bass long": 36, "bass hold": 32,
-       "pad minor": 40, "pad major": 40, "lead": 50, "bell": 64, "pluck": 44, "chip": 24}
+MIX = {"kick": 64, "snare": 64, "hat": 34, "open hat": 30, "crash": 48, "tom": 60,
+       "bass tick": 42, "bass short": 42, "bass long": 42, "bass hold": 37,
+       "pad minor": 44, "pad major": 44, "lead": 58, "bell": 64, "pluck": 50, "chip": 28}
 
 
 SAMPLES = [replace(s, volume=MIX[s.name]) for s in instruments()]
@@ -627,14 +627,14 @@ SECTIONS = [
     ],
     [  # 3: tunnel and emblem. The chorus: the hook with an echo, then ornamented.
         Block(HOOK_CHORDS + " " + HOOK_CHORDS, {
-            BASS: Part("bass", ("drive",)),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "kicks")),
-            LEAD: Part("line", (joined(HOOK, ANSWER), "lead")),
+            BASS: Part("bass", ("drive",), level=0.9),
+            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "kicks"), level=0.9),
+            LEAD: Part("line", (joined(HOOK, ANSWER), "lead"), level=0.9),
             EXTRA: Part("echo", (3, 0.5))}, crash=EXTRA),
         Block(HOOK_CHORDS + " " + HOOK_CHORDS, {
-            BASS: Part("bass", ("gallop",)),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "break")),
-            LEAD: Part("line", (joined(HOOK, ANSWER_HIGH), "lead")),
+            BASS: Part("bass", ("gallop",), level=0.9),
+            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "break"), level=0.9),
+            LEAD: Part("line", (joined(HOOK, ANSWER_HIGH), "lead"), level=0.9),
             EXTRA: Part("echo", (3, 0.5))}),
     ],
     [  # 4: sine waves and rippling grid. The breakdown: no drums, the hook slowly on the bell
@@ -723,6 +723,7 @@ GLIDE_SPEED = 0x0C  # period units a tick: a tone's glide takes about a row
 VIBRATO_SHAPE = 0x44  # speed 4, depth 4: a sixth of a tone each way, about 5 Hz
 FALL_SPEED = 0x0C
 FASTEST_ROW = 0.096  # s: the shortest row of the song, for judging whether a note rings on
+SINGING = ("lead", "chip")  # the samples whose held notes get a vibrato
 
 
 def release_rows(note):
@@ -751,8 +752,7 @@ def play_line(track, notes, name, volume=None):
             track[row] = Cell(0, note_index(note.pitch, name_here), GLIDE, GLIDE_SPEED)
         else:
             strike(track, row, name_here, note.pitch, level)
-        looped = sample(name_here).loop_length > 0
-        if looped and (note.vibrato or note.rows >= 6):
+        if name_here in SINGING and (note.vibrato or note.rows >= 6):
             for held in range(row + 2, end):
                 track[held].effect, track[held].param = VIBRATO, VIBRATO_SHAPE if held == row + 2 else 0
         following = notes[i + 1] if i + 1 < len(notes) else None
