@@ -84,10 +84,6 @@ def tick_frames(bpm):
     return MIX_RATE * 125 // (bpm * 50)
 
 
-def row_seconds(bpm):
-    return SPEED * tick_frames(bpm) / MIX_RATE
-
-
 # ---------------------------------------------------------------------------
 # Synthesis
 
@@ -463,10 +459,6 @@ def shifted(notes, steps, chords):
     return out
 
 
-def transposed(notes, semitones):
-    return [replace(n, pitch=None if n.pitch is None else n.pitch + semitones) for n in notes]
-
-
 def joined(*lines):
     """Lines played one after the other."""
     out, start = [], 0
@@ -490,7 +482,7 @@ GROOVE_TUNE = parse_line("C5:4 B4:2 A4:2 E5:8~ | F5:4 E5:2 D5:2 C5:8~ |"
 GROOVE_TUNE_2 = parse_line("C5:4 B4:2 A4:2 E5:6 /F5:2 | A5:4 G5:2 F5:2 E5:6 C5:2 |"
                            "E5:4 D5:2 C5:2 G5:4 A5:2 G5:2 | /B5:8~ G5:4 D5:4\\")
 # The rise over Dm Em F G: climbing arches.
-RISE_TUNE = parse_line("D5:2 F5:2 A5:4~ G5:2 F5:2 E5:4 | E5:2 G5:2 B5:4~ A5:2 G5:2 E5:4 |"
+RISE_TUNE = parse_line("D5:2 F5:2 A5:4~ G5:2 F5:2 E5:4 | E5:2 G5:2 B5:4~ A5:2 G5:2 E5:4\\ |"
                        "C5:2 F5:2 A5:4~ G5:2 F5:2 C5:4 | D5:4 /G5:4 /B5:8~")
 # The breakdown's second tune over F G Em Am and Dm Em F E, on the bell.
 DRIFT_TUNE = parse_line("C5:6 A4:2 F5:8 | D5:6 B4:2 G5:8 | B4:6 G4:2 E5:8 | A4:16 |"
@@ -546,7 +538,7 @@ BASS_RHYTHMS = {
 BASS_STEPS = {"R": 0, "O": 12, "F": 7}
 
 # Arpeggio shapes: indices into the chord (root, third, fifth, octave), one per step.
-ARP_SHAPES = {"up": (0, 1, 2, 3), "updown": (0, 1, 2, 3, 2, 1), "wide": (0, 2, 3, 1, 2, 3, 0, 2)}
+ARP_SHAPES = {"updown": (0, 1, 2, 3, 2, 1), "wide": (0, 2, 3, 1, 2, 3, 0, 2)}
 
 
 # ---------------------------------------------------------------------------
@@ -558,8 +550,9 @@ class Part:
 
     kind is one of: "drums" (args: one drum bar name per bar), "bass" (one rhythm name per
     bar, repeated when fewer; "riff" plays the hook's figure on each chord, "-" rests), "pad",
-    "arp" (shape, rows a step, sample), "line" (notes, sample), "echo" (rows of delay, volume
-    factor: repeats the lead of the same block).
+    "arp" (shape, rows a step, sample), "chip" (rows of a bar: chip chords by the arpeggio
+    effect), "line" (notes, sample), "echo" (rows of delay, volume factor: repeats the lead of
+    the same block).
     fade: (start, end) factors of the channel's volume over the block, for swells and fades;
     level: a factor of the volume throughout, for the arc of the piece.
     """
@@ -589,6 +582,8 @@ def phrase(groove, fill, bars=4):
     return (groove,) * (bars - 1) + (fill,)
 
 
+TRESILLO = (0, 3, 6, 8, 11, 14)  # rows of a bar: 3 + 3 + 2, twice
+
 HOOK_CHORDS = "Am G F E"
 GROOVE_CHORDS = "Am F C G"
 RISE_CHORDS = "Dm Em F G"
@@ -615,13 +610,13 @@ SECTIONS = [
     [  # 2: sunset and sine field. The groove: the hook's figure becomes the bass riff, the
        # lead sings over it, a plucked arpeggio runs; then the rise.
         Block(GROOVE_CHORDS + " " + GROOVE_CHORDS, {
-            BASS: Part("bass", ("riff",)),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "kicks")),
+            BASS: Part("bass", ("riff",), level=0.9),
+            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "kicks"), level=0.9),
             LEAD: Part("line", (joined(GROOVE_TUNE, GROOVE_TUNE_2), "lead"), level=0.85),
             EXTRA: Part("arp", ("updown", 2, "pluck"))}, crash=EXTRA),
         Block(RISE_CHORDS + " " + RISE_CHORDS, {
-            BASS: Part("bass", ("drive",)),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "toms")),
+            BASS: Part("bass", ("drive",), level=0.9),
+            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "toms"), level=0.9),
             LEAD: Part("line", (joined(RISE_TUNE, RISE_TUNE), "lead"), level=0.85),
             EXTRA: Part("arp", ("wide", 1, "pluck"))}),
     ],
@@ -656,7 +651,7 @@ SECTIONS = [
             BASS: Part("bass", ("eighths",), level=0.85),
             DRUMS: drums("ticks", "ticks", "ticks", "ticks", "pulse", "pulse", "pulse", "kicks"),
             LEAD: Part("line", (joined(GROOVE_TUNE, GROOVE_TUNE_2), "pluck")),
-            EXTRA: Part("arp", ("up", 1, "chip"))}, crash=EXTRA),
+            EXTRA: Part("chip", TRESILLO)}, crash=EXTRA),
         Block(RISE_CHORDS + " " + RISE_CHORDS, {
             BASS: Part("bass", ("drive",)),
             DRUMS: drums(*phrase("shuffle", "push"), "drive", "drive", "push", "climb"),
@@ -670,7 +665,7 @@ SECTIONS = [
             DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "toms")),
             LEAD: Part("line", (joined(HOOK, ANSWER_HIGH), "lead")),
             EXTRA: Part("line", (shifted(joined(HOOK, ANSWER_HIGH), -2, HOOK_CHORDS.split()),
-                                 "lead"), level=0.8)}, crash=EXTRA),
+                                 "lead"), level=0.95)}, crash=EXTRA),
         Block("F E", {
             BASS: Part("bass", ("octaves",)),
             DRUMS: drums("drive", "stop"),
@@ -845,6 +840,20 @@ def arp_line(chords, shape, step):
     return notes
 
 
+def chip_chord(track, chords, rows):
+    """Chip notes on each bar's root at the given rows of the bar, the chord played by the
+    arpeggio effect (root, third, fifth on successive ticks) while they sound."""
+    notes = []
+    for bar, symbol in enumerate(chords):
+        for i, row in enumerate(rows):
+            end = rows[i + 1] if i + 1 < len(rows) else BAR
+            notes.append(Note(bar * BAR + row, end - row, root_in(chord(symbol)[0], midi("A3"))))
+    play_line(track, notes, "chip")
+    for row, cell in enumerate(track):
+        if cell.free():
+            cell.effect, cell.param = ARPEGGIO, chord(chords[row // BAR])[1] << 4 | 7
+
+
 def echo_line(notes, delay, rows):
     """The line delay rows later, cut at the end of the block."""
     out = []
@@ -898,6 +907,8 @@ def block_tracks(block, lead_notes, fade_rows=None):
         elif part.kind == "arp":
             shape, step, name = part.args
             play_line(track, arp_line(chords, shape, step), name)
+        elif part.kind == "chip":
+            chip_chord(track, chords, part.args)
         elif part.kind == "line":
             play_line(track, *part.args)
         elif part.kind == "echo":
