@@ -2,9 +2,8 @@
 
 #include "assets/pictures.hpp"
 #include "core/platform.hpp"
+#include "shell/engine.hpp"
 #include "shell/music_file.hpp"
-#include "shell/startup.hpp"
-#include "shell/timeline.hpp"
 #include "shell/window.hpp"
 
 #include <mikmod.h>
@@ -192,12 +191,12 @@ int run_demo() {
     if (!open_screen_and_joypad()) return 1;
     SDL_ShowCursor(0);
     show_title();
-    if (const std::string error = build_tables_and_objects(); !error.empty()) {
+    if (const std::string error = start_up_engine(); !error.empty()) {
         std::fprintf(stderr, "moonlark: %s\n", error.c_str());
         SDL_Quit();
         return 1;
     }
-    start_time = SDL_GetTicks();
+    start_timeline(SDL_GetTicks());
     start_music();
     while (quit_flag == 0)
         run_frame();

@@ -9,9 +9,8 @@
 #include "assets/pictures.hpp"
 #include "core/frame.hpp"
 #include "core/platform.hpp"
-#include "shell/timeline.hpp"
+#include "shell/engine.hpp"
 #include "web/crc32.hpp"
-#include "web/replay.hpp"
 
 #include <SDL/SDL.h>
 #include <emscripten.h>
@@ -147,12 +146,12 @@ bool start_up(bool with_virtual_clock) {
     frame_number = 0;
     discard_events();
     show_title();
-    const std::string error = prepare_play();
+    const std::string error = start_up_engine();
     if (!error.empty()) {
         page_failed(error.c_str());
         return false;
     }
-    start_time = platform_ticks();
+    start_timeline(platform_ticks());
     return true;
 }
 

@@ -2,9 +2,8 @@
 // checksums, PNG files or raw RGB565, as fast as the CPU allows.
 #include "assets/pictures.hpp"
 #include "core/platform.hpp"
+#include "shell/engine.hpp"
 #include "shell/music_file.hpp"
-#include "shell/startup.hpp"
-#include "shell/timeline.hpp"
 #include "tools/capture/data_dir.hpp"
 #include "tools/capture/frame_queue.hpp"
 #include "tools/capture/music.hpp"
@@ -141,7 +140,7 @@ void start_up_in_data_dir(const CaptureOptions& options) {
     const int caller = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (caller < 0 || chdir(dir.c_str()) != 0)
         fail("cannot enter '" + dir + "': " + std::strerror(errno), 1);
-    if (const std::string error = build_tables_and_objects(); !error.empty()) fail(error, 1);
+    if (const std::string error = start_up_engine(); !error.empty()) fail(error, 1);
     if (wants_music(options)) {
         if (const std::string error = start_music(MUSIC_FILE); !error.empty()) fail(error, 1);
         if (const std::string problem = music_module_problem(); !problem.empty())
@@ -218,7 +217,8 @@ uint64_t expected_frames(const CaptureOptions& options) {
     uint64_t k = 0;
     for (; !options.ticks_from_file || k < options.ticks.size(); ++k) {
         const int32_t clock = static_cast<int32_t>(ticks_of_frame(options, k));
-        if (clock > TIMELINE_THRESHOLDS[state] && ++state == TIMELINE_STATES) return k + 1;
+        state = state_after_frame(state, clock);
+        if (state == TIMELINE_STATES) return k + 1;
         if (options.until && clock >= *options.until) return k + 1;
     }
     return k;
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
     std::memcpy(frame, title_picture, sizeof frame);
     start_up_in_data_dir(options);
-    start_time = virtual_ticks;
+    start_timeline(virtual_ticks);
     Outputs out = open_outputs(options);
     start_video(out, options);
 
