@@ -3,10 +3,9 @@
 #include "assets/pictures.hpp"
 #include "core/platform.hpp"
 #include "shell/engine.hpp"
-#include "shell/music_file.hpp"
+#include "shell/music.hpp"
 #include "tools/capture/data_dir.hpp"
 #include "tools/capture/frame_queue.hpp"
-#include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
 #include "tools/capture/partial_file.hpp"
 #include "tools/capture/png_writer.hpp"
@@ -142,7 +141,8 @@ void start_up_in_data_dir(const CaptureOptions& options) {
         fail("cannot enter '" + dir + "': " + std::strerror(errno), 1);
     if (const std::string error = start_up_engine(); !error.empty()) fail(error, 1);
     if (wants_music(options)) {
-        if (const std::string error = start_music(MUSIC_FILE); !error.empty()) fail(error, 1);
+        if (const std::string error = start_music(MusicOutput::PULLED); !error.empty())
+            fail("cannot start the music mixer: " + error, 1);
         if (const std::string problem = music_module_problem(); !problem.empty())
             std::fprintf(stderr, "moonlark-capture: %s; the music is silent\n", problem.c_str());
     }
