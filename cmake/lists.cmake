@@ -1,6 +1,11 @@
+# The lists the native build (CMakeLists.txt, cmake/install.cmake) and the browser's
+# (web/CMakeLists.txt) share, kept once.
+
+# The data files in data/ that the programs read from their current folder at run time.
+set(MOONLARK_DATA_FILES moonlark.mod ziriraza.3do gp2x.3do)
+
 # The engine's sources, relative to the project's root: everything that draws, with no SDL and no
-# MikMod in it. The native build (CMakeLists.txt) and the browser's (web/CMakeLists.txt) both
-# compile this list.
+# MikMod in it.
 set(MOONLARK_ENGINE_SOURCES
   core/demo_state.cpp
   shell/timeline.cpp
