@@ -1,15 +1,15 @@
 #include "render3d/scene.hpp"
 
+#include "core/demo_state.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/transform.hpp"
-#include "shell/platform.hpp"
-#include "shell/timeline.hpp"
 
 #include <cmath>
 
 RippleTimers ripple_timers = {0, 0, 0};
+GlibcRand ripple_random = GLIBC_UNSEEDED;
 
 namespace {
 
@@ -36,6 +36,13 @@ bool due(uint32_t& last, int32_t t, uint32_t interval) {
     return true;
 }
 
+// Hands the posed and projected Mesh to the renderer the timeline chose.
+void draw_selected(const Mesh& mesh, uint16_t* frame) {
+    if (renderer_choice == RENDERER_BY_MATERIAL) return draw_mesh_by_material(mesh, frame);
+    fill_mode = scene_fill_mode;
+    draw_mesh(mesh, scene_ramp_slot, frame);
+}
+
 } // namespace
 
 void update_sine_field(Mesh& mesh, int32_t t) {
@@ -48,9 +55,8 @@ void update_sine_field(Mesh& mesh, int32_t t) {
 }
 
 void ripple_drop(Mesh& mesh, int32_t drop_height) {
-    // The unseeded rand() sequence places the drops, the same on every run.
-    const int32_t a = platform_rand() % 14 - 7; // column offset
-    const int32_t b = platform_rand() % 14 - 7; // row offset
+    const int32_t a = glibc_rand(ripple_random) % 14 - 7; // column offset
+    const int32_t b = glibc_rand(ripple_random) % 14 - 7; // row offset
     for (int32_t r = 15 + b; r <= 17 + b; ++r)
         for (int32_t c = 15 + a; c <= 17 + a; ++c)
             height(mesh, r, c) = drop_height;
@@ -62,6 +68,11 @@ void relax_ripples(Mesh& mesh) {
             height(mesh, r, c) = (height(mesh, r, c - 1) + height(mesh, r, c + 1) +
                                   height(mesh, r - 1, c) + height(mesh, r + 1, c)) >>
                                  2;
+}
+
+void reset_ripples() {
+    ripple_timers = {0, 0, 0};
+    ripple_random = GLIBC_UNSEEDED;
 }
 
 void update_ripples(Mesh& mesh, int32_t t) {
@@ -93,7 +104,6 @@ void animate_pose(Mesh& mesh, int32_t selector, int32_t t) {
         mesh.position[1] = static_cast<float>(std::sin(t * 0.001953125) * 24.0 + 96.0);
         mesh.rotation[0] = static_cast<float>(DEMO_PI / 2);
         spin(mesh, t);
-        update_ripples(mesh, t);
         break;
     case 6:
         // One turn every 540 * 2 pi ms, the way the spin turns.
@@ -105,16 +115,12 @@ void animate_pose(Mesh& mesh, int32_t selector, int32_t t) {
 }
 
 void animate_and_draw_scene(uint16_t* frame, int32_t variant) {
-    if (variant == 1) update_sine_field(object_table[1], scene_clock);
+    if (variant == 1) update_sine_field(object_table[OBJECT_SINE_FIELD], scene_clock);
     if (scene_selector < 0 || scene_selector >= OBJECT_COUNT) return;
     Mesh& mesh = object_table[scene_selector];
     animate_pose(mesh, scene_selector, scene_clock);
+    if (scene_selector == OBJECT_RIPPLES) update_ripples(mesh, scene_clock);
     transform_vertices(mesh);
     translate_and_project(mesh);
-    if (renderer_choice == 1) {
-        draw_mesh_by_material(mesh, frame);
-    } else {
-        fill_mode = scene_fill_mode;
-        draw_mesh(mesh, scene_ramp_slot, frame);
-    }
+    draw_selected(mesh, frame);
 }

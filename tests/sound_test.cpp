@@ -1,11 +1,9 @@
 // The module as libmikmod and two independent players play it, and the capture tool's sound
 // outputs (--wav, --video). What the music sounds like is checked by music_test.py.
+#include "shell/music.hpp"
 #include "tests/process.hpp"
-#include "tools/capture/music.hpp"
 
 #include <gtest/gtest.h>
-
-#include <mikmod.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -29,14 +27,14 @@ uint64_t file_size(const std::string& path) {
 double mixed_module_seconds() {
     const fs::path here = fs::current_path();
     fs::current_path(DATA_DIR);
-    const std::string error = start_music("moonlark.mod");
+    const std::string error = start_music(MusicOutput::PULLED);
     fs::current_path(here);
     EXPECT_EQ(error, "");
     std::vector<uint8_t> samples;
     const uint64_t block = music_rate() / 100;
     const uint64_t limit = uint64_t{200} * music_rate();
     uint64_t end = 0;
-    while (end < limit && Player_Active()) {
+    while (end < limit && music_position() >= 0) {
         end += block;
         samples.clear();
         mix_music_until(end, samples);
@@ -65,23 +63,21 @@ uint64_t wav_data_bytes(const std::string& path) {
 std::pair<double, double> other_players_seconds() {
     const std::string dir = make_temp_dir();
     fs::copy_file(MODULE_PATH, dir + "/module.mod");
-    const ProcessResult openmpt =
-        run_process({"/usr/bin/openmpt123", "--quiet", "--no-float", "--samplerate", "44100",
-                     "--render", "module.mod"},
-                    dir);
+    const ProcessResult openmpt = run_process({"/usr/bin/openmpt123", "--quiet", "--no-float",
+                                               "--samplerate", "44100", "--render", "module.mod"},
+                                              dir);
     EXPECT_EQ(openmpt.status, 0) << openmpt.err;
     EXPECT_EQ(openmpt.err, "");
     // xmp reports the module's type among its lines on standard error.
-    const ProcessResult xmp = run_process(
-        {"/usr/bin/xmp", "--norc", "--nocmd", "-f", "44100", "-t", "200", "-o", "xmp.wav",
-         "module.mod"},
-        dir);
+    const ProcessResult xmp = run_process({"/usr/bin/xmp", "--norc", "--nocmd", "-f", "44100", "-t",
+                                           "200", "-o", "xmp.wav", "module.mod"},
+                                          dir);
     EXPECT_EQ(xmp.status, 0) << xmp.err;
     EXPECT_NE(xmp.err.find("Module type  : Protracker M.K."), std::string::npos) << xmp.err;
     const double bytes_per_second = 44100.0 * 4;
-    const std::pair<double, double> seconds = {
-        wav_data_bytes(dir + "/module.mod.wav") / bytes_per_second, // named after the module
-        wav_data_bytes(dir + "/xmp.wav") / bytes_per_second};
+    const std::pair<double, double> seconds = {wav_data_bytes(dir + "/module.mod.wav") /
+                                                   bytes_per_second, // named after the module
+                                               wav_data_bytes(dir + "/xmp.wav") / bytes_per_second};
     fs::remove_all(dir);
     return seconds;
 }
