@@ -951,22 +951,21 @@ def frames_of(rows, bpm):
 
 
 def stage_tempos(song, starts):
-    """{row: BPM} for stages 0-5: each takes a tempo (its first bars perhaps one faster, if an
-    effect column is free where the tempo changes) that brings the next section closest to
+    """{row: BPM} for stages 0-5: each takes a tempo (its first rows perhaps one faster, up to
+    a row with a free effect column for the change) that brings the next section closest to
     its stage change."""
     changes, now = {}, 0
     for stage in range(len(STAGE_STARTS) - 1):
-        bars = (starts[stage + 1] - starts[stage]) // BAR
+        first, rows = starts[stage], starts[stage + 1] - starts[stage]
         target = round(STAGE_STARTS[stage + 1] * MIX_RATE)
-        splits = [k for k in range(bars)
-                  if k == 0 or any(track[starts[stage] + BAR * k].free() for track in song)]
+        splits = [k for k in range(rows) if k == 0 or any(track[first + k].free() for track in song)]
         error, faster, bpm = min(
-            (abs(now + frames_of(BAR * k, b + 1) + frames_of(BAR * (bars - k), b) - target), k, b)
+            (abs(now + frames_of(k, b + 1) + frames_of(rows - k, b) - target), k, b)
             for b in range(100, 160) for k in splits)
-        changes[starts[stage]] = bpm + 1 if faster else bpm
+        changes[first] = bpm + 1 if faster else bpm
         if faster:
-            changes[starts[stage] + BAR * faster] = bpm
-        now += frames_of(BAR * faster, bpm + 1) + frames_of(BAR * (bars - faster), bpm)
+            changes[first + faster] = bpm
+        now += frames_of(faster, bpm + 1) + frames_of(rows - faster, bpm)
     return changes
 
 
@@ -1147,7 +1146,7 @@ def main():
     print(f"{len(positions)} positions, {count} patterns")
     for stage, row in enumerate(starts):
         print(f"stage {stage} at {STAGE_STARTS[stage]:7.3f} s: section at {times[row]:7.3f} s")
-        assert abs(times[row] - STAGE_STARTS[stage]) < 0.05
+        assert abs(times[row] - STAGE_STARTS[stage]) < 0.02
     print(f"the song ends at {end:.3f} s")
     assert DEMO_END + 0.05 < end < 160.0
 
