@@ -507,6 +507,8 @@ GROOVES = {
     "beat":  "K.h.S.h.K.hKS.h.",
     "drive": "K.hHS.hsK.hKS.ho",
     "push":  "K.hHS.hsK.hKS.hK",
+    "chorus": "K.hoS.hsKKhoS.ho",
+    "climax": "K.oHS.hsK.oKS.oH",
     "shuffle": "K..hS.h.K.hKS..h",
     "rim":   "..h...s...h...s.",
     "half":  "K.h.h.h.S.h.h.hs",
@@ -628,7 +630,7 @@ SECTIONS = [
             EXTRA: Part("echo", (3, 0.5))}, crash=EXTRA),
         Block(HOOK_CHORDS + " " + HOOK_CHORDS, {
             BASS: Part("bass", ("gallop",), level=0.9),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "break"), level=0.9),
+            DRUMS: drums(*phrase("chorus", "push"), *phrase("chorus", "break"), level=0.9),
             LEAD: Part("line", (joined(HOOK, ANSWER_HIGH), "lead"), level=0.9),
             EXTRA: Part("echo", (3, 0.5))}),
     ],
@@ -662,7 +664,7 @@ SECTIONS = [
        # whole band, the ornamented answer; then the cadence slows down, and the last A fades.
         Block(HOOK_CHORDS + " " + HOOK_CHORDS, {
             BASS: Part("bass", ("drive",)),
-            DRUMS: drums(*phrase("drive", "push"), *phrase("drive", "toms")),
+            DRUMS: drums(*phrase("climax", "push"), *phrase("climax", "toms")),
             LEAD: Part("line", (joined(HOOK, ANSWER_HIGH), "lead")),
             EXTRA: Part("line", (shifted(joined(HOOK, ANSWER_HIGH), -2, HOOK_CHORDS.split()),
                                  "lead"), level=0.95)}, crash=EXTRA),
