@@ -883,9 +883,10 @@ def apply_fade(track, rows, start, end):
         if cell.effect in (FADE, VIBRATO_FADE):
             volume = max(0, min(64, volume + 4 * ((cell.param >> 4) - (cell.param & 15))))
             continue
-        # Falling, the volume moves as soon as it is above the line, so a fade reaches 0.
-        wanted = level * after - volume
-        step = max(-15, min(15, -int(np.ceil(-wanted / 4)) if wanted < 0 else int(wanted / 4)))
+        # Four slide ticks a row, rounded down: falling, the volume moves as soon as it is above
+        # the line, so a fade reaches 0; rising, once it is a whole step under it.
+        wanted = round(level * after) - volume
+        step = max(-15, min(15, wanted // 4))
         if not looped or step == 0 or not (cell.free() or cell.effect == VIBRATO):
             continue
         cell.effect = VIBRATO_FADE if cell.effect == VIBRATO else FADE
