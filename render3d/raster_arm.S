@@ -42,9 +42,9 @@
         .endm
 
 @ void fill_inside_rows_light_map_arm(InsideRows<2>* rows)
-@ Across rows: r4 x_left, r5 x_right, r6/r7 left u/v, r8/r9 across u/v, r10 row, r11 record;
-@ the end row is kept in the record's row count. Left and across are parked in the record
-@ while a span is filled with r6/r7 u/v, r8/r9 their slopes, r12 texels, lr the row mask.
+@ Across rows: r4 x_left, r5 x_right, r6/r7 left u/v, r8/r9 across u/v, r10 row, r11 record,
+@ r12 texels, lr the row mask; the end row is kept in the record's row count. Left and across
+@ are parked in the record while a span is filled with r6/r7 u/v and r8/r9 their slopes.
         .global fill_inside_rows_light_map_arm
         .type   fill_inside_rows_light_map_arm, %function
         .align  2
@@ -59,6 +59,8 @@ fill_inside_rows_light_map_arm:
         mov     r1, #FRAME_PITCH
         mla     r0, r1, r0, r10
         str     r0, [r11, #R2_ROWS]             @ the row after the last
+        ldr     r12, [r11, #R2_COLOURS]
+        mov     lr, #0x1F80
 .Llight_row:
         mov     r0, r4, asr #8                  @ first
         rsbs    r1, r0, r5, asr #8              @ width
@@ -67,16 +69,14 @@ fill_inside_rows_light_map_arm:
         add     r0, r10, r0, lsl #1             @ the span's first pixel
         ldr     r2, [r2, r1, lsl #2]
         mul     r3, r8, r2
-        mul     r12, r9, r2
+        mul     r2, r9, r2
         stmia   r11, {r6-r9}
         mov     r8, r3, asr #16
         mov     r8, r8, lsl #16                 @ u slope << 16
         add     r6, r8, r6, lsl #16             @ u of the first pixel << 16
-        mov     r9, r12, asr #16
+        mov     r9, r2, asr #16
         mov     r9, r9, lsl #16                 @ v slope << 16
         add     r7, r9, r7, lsl #16             @ v of the first pixel << 16
-        ldr     r12, [r11, #R2_COLOURS]
-        mov     lr, #0x1F80
         tst     r1, #1                          @ an odd count starts at the pair's second
         addne   r1, r1, #1
         bne     .Llight_second
@@ -89,14 +89,16 @@ fill_inside_rows_light_map_arm:
 .Llight_done:
         ldmia   r11, {r6-r9}
 .Llight_step:
-        add     r12, r11, #R2_SLOPES
-        ldmia   r12, {r0-r3, r12, lr}
+        add     r0, r11, #R2_SLOPES
+        ldmia   r0, {r0-r3}
         add     r6, r6, r0
         add     r7, r7, r1
         add     r8, r8, r2
         add     r9, r9, r3
-        add     r4, r4, r12
-        add     r5, r5, lr
+        ldr     r0, [r11, #R2_SLOPES + 16]      @ x_left's and x_right's
+        ldr     r1, [r11, #R2_SLOPES + 20]
+        add     r4, r4, r0
+        add     r5, r5, r1
         ldr     r0, [r11, #R2_ROWS]
         add     r10, r10, #FRAME_PITCH
         cmp     r10, r0

@@ -65,9 +65,6 @@ void translate_and_project(const Mesh& mesh) {
     for (int32_t i = 0; i < mesh.vertex_count; ++i) {
         Vec3& t = transformed_vertices[i];
         t = {wrap_add(t.x, tx), wrap_add(t.y, ty), wrap_add(t.z, tz)};
-    }
-    for (int32_t i = 0; i < mesh.vertex_count; ++i) {
-        const Vec3& t = transformed_vertices[i];
         if (t.z <= 0) continue; // no near plane: the point keeps its old position
         projected_points[i].x = project(t.x, t.z, FRAME_CENTRE_COLUMN);
         projected_points[i].y = project(t.y, t.z, FRAME_CENTRE_ROW);
