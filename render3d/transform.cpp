@@ -20,9 +20,9 @@ int32_t dot(const int32_t row[3], Vec3 v) {
     return wrap_add(wrap_add(wrap_mul(row[0], v.x), wrap_mul(row[1], v.y)), wrap_mul(row[2], v.z));
 }
 
-// (value << 8) / z + centre, z > 0, the sum wrapping to 32 bits.
-int32_t project(int32_t value, int32_t z, int32_t centre) {
-    return wrap_add((value << 8) / z, centre);
+// (value << 8) / z + centre, the sum wrapping to 32 bits.
+int32_t project(int32_t value, const Divisor& z, int32_t centre) {
+    return wrap_add(divide(value << 8, z), centre);
 }
 
 } // namespace
@@ -66,8 +66,9 @@ void translate_and_project(const Mesh& mesh) {
         Vec3& t = transformed_vertices[i];
         t = {wrap_add(t.x, tx), wrap_add(t.y, ty), wrap_add(t.z, tz)};
         if (t.z <= 0) continue; // no near plane: the point keeps its old position
-        projected_points[i].x = project(t.x, t.z, FRAME_CENTRE_COLUMN);
-        projected_points[i].y = project(t.y, t.z, FRAME_CENTRE_ROW);
+        const Divisor z = divisor(t.z);
+        projected_points[i].x = project(t.x, z, FRAME_CENTRE_COLUMN);
+        projected_points[i].y = project(t.y, z, FRAME_CENTRE_ROW);
     }
 }
 
