@@ -22,9 +22,6 @@ EnvironmentCoordinate environment_coordinates[MESH_MAX_VERTICES];
 
 namespace {
 
-// The violet light map as the environment fill's fixed texture: 64 x 64 texels.
-const Texture VIOLET_LIGHT{2, violet_light_map};
-
 // One edge of a triangle while it is walked down the scanlines.
 template <int N> struct EdgeWalk {
     int32_t at[N + 1];    // x in 24.8, then the attributes x 256, at the current scanline
@@ -351,31 +348,42 @@ const Texture* material_texture(const Mesh& mesh, const Face& face) {
     return material.type == MATERIAL_TEXTURE ? &material.textures[0] : nullptr;
 }
 
-// One draw call's faces, ordered far to near in face_order, and how they are filled.
-struct FaceFill {
+// How the faces of one draw call are filled: each face's colour rule, and whether the faces
+// turned away are skipped.
+struct ShadedFaces { // the Gouraud fill
+    static constexpr bool CULLED = true;
+    const uint16_t* ramp;
+    void fill(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2, int32_t,
+              uint16_t* frame) const {
+        fill_by_rule<1>(c0, c1, c2, RampRule{ramp}, frame);
+    }
+};
+struct LightMapFaces { // the environment fill: every face from the violet light map (64 x 64)
+    static constexpr bool CULLED = false;
+    void fill(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2, int32_t,
+              uint16_t* frame) const {
+        fill_by_rule<2>(c0, c1, c2, LightMapRule{violet_light_map}, frame);
+    }
+};
+struct MaterialFaces { // each face from its own Material's texture
+    static constexpr bool CULLED = true;
     const Mesh* mesh;
-    bool culled;          // faces turned away are skipped
-    const uint16_t* ramp; // the Gouraud fill's ramp; none for the texture fills
-    bool by_material;     // texture fills: each face's Material, else the violet light map
-    uint16_t* frame;
+    void fill(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2, int32_t face,
+              uint16_t* frame) const {
+        if (const Texture* texture = material_texture(*mesh, mesh->faces[face]))
+            fill_triangle(c0, c1, c2, *texture, frame);
+    }
 };
 
-// Fills the faces in drawing order; with `cull`, the faces turned away are skipped.
-void fill_faces(const FaceFill& fill) {
-    const Mesh& mesh = *fill.mesh;
+// Fills the Mesh's faces in drawing order (face_order).
+template <class Faces> void fill_faces(const Mesh& mesh, const Faces& faces, uint16_t* frame) {
     for (int32_t k = 0; k < mesh.face_count; ++k) {
         const FaceCorners& f = face_corners[face_order[k]];
         const FillVertex& c0 = fill_vertices[f.vertex[0]];
         const FillVertex& c1 = fill_vertices[f.vertex[1]];
         const FillVertex& c2 = fill_vertices[f.vertex[2]];
-        if (fill.culled && !faces_viewer(c0, c1, c2)) continue;
-        if (fill.ramp) {
-            fill_triangle(c0, c1, c2, fill.ramp, fill.frame);
-            continue;
-        }
-        const Texture* texture =
-            fill.by_material ? material_texture(mesh, mesh.faces[face_order[k]]) : &VIOLET_LIGHT;
-        if (texture) fill_triangle(c0, c1, c2, *texture, fill.frame);
+        if (Faces::CULLED && !faces_viewer(c0, c1, c2)) continue;
+        faces.fill(c0, c1, c2, face_order[k], frame);
     }
 }
 
@@ -384,17 +392,17 @@ void draw_gouraud(const Mesh& mesh, const uint16_t* ramp, uint16_t* frame) {
     compute_vertex_shades(mesh);
     order_faces(mesh);
     gather_shaded_corners(mesh);
-    fill_faces({&mesh, true, ramp, false, frame});
+    fill_faces(mesh, ShadedFaces{ramp}, frame);
 }
 
-// Environment-mapped faces: every face from the violet light map, or, by_material, only the
-// faces turned to the viewer, each from its own Material's texture.
-void draw_environment_mapped(const Mesh& mesh, bool by_material, uint16_t* frame) {
+// Environment-mapped faces, filled as `faces` says.
+template <class Faces>
+void draw_environment_mapped(const Mesh& mesh, const Faces& faces, uint16_t* frame) {
     rotate_vertex_normals(mesh);
     order_faces(mesh);
     compute_environment_coordinates(mesh);
     gather_textured_corners(mesh);
-    fill_faces({&mesh, by_material, nullptr, by_material, frame});
+    fill_faces(mesh, faces, frame);
 }
 
 } // namespace
@@ -444,9 +452,9 @@ void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {
     if (fill_mode == FILL_GOURAUD)
         draw_gouraud(mesh, ramp_slot(ramp_slot_number), frame);
     else if (fill_mode == FILL_ENVIRONMENT)
-        draw_environment_mapped(mesh, false, frame);
+        draw_environment_mapped(mesh, LightMapFaces{}, frame);
 }
 
 void draw_mesh_by_material(const Mesh& mesh, uint16_t* frame) {
-    draw_environment_mapped(mesh, true, frame);
+    draw_environment_mapped(mesh, MaterialFaces{&mesh}, frame);
 }
