@@ -191,6 +191,7 @@ InsideRows<N> inside_rows(const EdgeWalk<N>& left, const EdgeWalk<N>& right, uin
 }
 
 template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule& rule) {
+    const Rule colours = rule; // held in registers: the frame's stores cannot change a copy
     for (; job.rows > 0; --job.rows, job.row += FRAME_WIDTH) {
         const int32_t first = job.x_left >> 8, width = (job.x_right >> 8) - first; // 0..319
         if (width > 0) {
@@ -199,7 +200,7 @@ template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule
                 step[k] = slope(job.across[k], job.reciprocals[width]);
                 value[k] = wrap_add(job.left[k], step[k]);
             }
-            rule.fill(job.row + first, width, value, step);
+            colours.fill(job.row + first, width, value, step);
         }
         job.x_left = wrap_add(job.x_left, job.x_left_slope);
         job.x_right = wrap_add(job.x_right, job.x_right_slope);
