@@ -1,7 +1,7 @@
 #include "render3d/raster.hpp"
 
 #include "assets/pictures.hpp"
-#include "fx2d/pixels.hpp"
+#include "core/frame.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/face_order.hpp"

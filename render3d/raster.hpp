@@ -1,14 +1,12 @@
 #pragma once
 // The polygon renderers: draw a transformed and projected Mesh into the 320 x 240 RGB565
 // frame as filled triangles in painter's order, far faces first. No depth is stored.
+#include "core/frame.hpp"
 #include "render3d/mesh.hpp"
 #include "render3d/transform.hpp"
 
 #include <algorithm>
 #include <cstdint>
-
-inline constexpr int32_t FRAME_WIDTH = 320;
-inline constexpr int32_t FRAME_HEIGHT = 240;
 
 // Fill modes of draw_mesh.
 inline constexpr int32_t FILL_GOURAUD = 8;      // colour ramp indexed by the vertex shades; culled

@@ -1,10 +1,10 @@
 #include "render3d/scene.hpp"
 
+#include "core/demo_state.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/transform.hpp"
-#include "shell/timeline.hpp"
 
 #include <cmath>
 

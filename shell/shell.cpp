@@ -1,8 +1,8 @@
 #include "shell/shell.hpp"
 
 #include "assets/pictures.hpp"
+#include "core/platform.hpp"
 #include "shell/music_file.hpp"
-#include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
 #include "shell/window.hpp"
@@ -22,7 +22,6 @@ namespace {
 
 constexpr const char* LAUNCHER_DIR = "/usr/gp2x";
 constexpr const char* LAUNCHER = "/usr/gp2x/gp2xmenu";
-constexpr int FRAME_PITCH = 320 * 2; // bytes per row of the engine's frame
 
 SDL_Surface* screen = nullptr;
 SDL_Joystick* joystick = nullptr;
@@ -30,8 +29,9 @@ MODULE* module = nullptr;
 bool music_started = false; // the music library initialised (there is a device to play on)
 SDL_Event event;
 
-// The engine draws here when the surface's rows are not 640 bytes apart; copied row by row.
-alignas(4) uint16_t own_frame[320 * 240];
+// The engine draws here when the surface's rows are not FRAME_PITCH bytes apart; copied row by
+// row.
+alignas(FRAME_ALIGNMENT) uint16_t own_frame[FRAME_PIXELS];
 uint16_t* current_frame = own_frame;
 
 // Replaces the process with the launcher. Returns only when it cannot be executed, and then
@@ -58,8 +58,8 @@ void unlock_and_present() {
     if (!direct_frame()) {
         const size_t row_bytes = std::min<size_t>(screen->pitch, FRAME_PITCH);
         auto* pixels = static_cast<uint8_t*>(screen->pixels);
-        for (int y = 0; y < 240; ++y)
-            std::memcpy(pixels + y * screen->pitch, own_frame + y * 320, row_bytes);
+        for (int y = 0; y < FRAME_HEIGHT; ++y)
+            std::memcpy(pixels + y * screen->pitch, own_frame + y * FRAME_WIDTH, row_bytes);
     }
     SDL_UnlockSurface(screen);
     SDL_Flip(screen);
@@ -163,7 +163,7 @@ bool open_screen_and_joypad() {
         exec_launcher();
         return screen_failed("cannot initialise the screen");
     }
-    screen = SDL_SetVideoMode(320, 240, 16, 0);
+    screen = SDL_SetVideoMode(FRAME_WIDTH, FRAME_HEIGHT, 16, 0);
     if (!screen) {
         exec_launcher();
         return screen_failed("cannot open the 320x240 16-bit screen");

@@ -1,23 +1,15 @@
 #include "shell/timeline.hpp"
 
+#include "core/platform.hpp"
 #include "fx2d/effects.hpp"
 #include "fx2d/radial_blur.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/scene.hpp"
-#include "shell/platform.hpp"
 
 #include <cstring>
 
 uint32_t start_time = 0;
-int32_t quit_flag = 0;
-
-int32_t scene_clock = 0;
-int32_t timeline_state = 0;
-int32_t scene_selector = 0;
-int32_t renderer_choice = 0;
-int32_t scene_fill_mode = 0;
-int32_t scene_ramp_slot = 0;
 
 const int32_t TIMELINE_THRESHOLDS[TIMELINE_STATES] = {13152,  25756,  50416, 75624,
                                                       100832, 126040, 150152};
@@ -58,7 +50,7 @@ void draw_state(uint16_t* frame) {
         break;
     case 5:
         // Fill mode and ramp slot keep state 4's values; the material renderer ignores them.
-        std::memset(frame, 0, 320 * 240 * sizeof(uint16_t));
+        std::memset(frame, 0, FRAME_BYTES);
         renderer_choice = 1;
         scene_selector = 6;
         animate_and_draw_scene(frame, 0);

@@ -1,10 +1,10 @@
 // The timeline against recording fakes of the effects, the scene path and the platform.
+#include "core/platform.hpp"
 #include "fx2d/effects.hpp"
 #include "fx2d/radial_blur.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/scene.hpp"
-#include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,11 @@
 #pragma once
 // What the benchmark files share: the frame they draw into, the tick counter the engine reads
 // through the platform seam, and the start-up work the drawing needs.
+#include "core/frame.hpp"
+
 #include <cstdint>
 
-extern uint16_t bench_frame[320 * 240];
+extern uint16_t bench_frame[FRAME_PIXELS];
 // platform_ticks() answers this; a benchmark sets it before drawing.
 extern uint32_t bench_ticks;
 

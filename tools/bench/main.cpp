@@ -1,13 +1,13 @@
 // moonlark-bench: the engine's drawing, one whole frame per iteration, timed by Google
 // Benchmark. Read every figure as a ratio to frame_memset measured in the same run.
+#include "core/platform.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
-#include "shell/platform.hpp"
 #include "tools/bench/bench.hpp"
 
 #include <benchmark/benchmark.h>
 
-alignas(4) uint16_t bench_frame[320 * 240];
+alignas(FRAME_ALIGNMENT) uint16_t bench_frame[FRAME_PIXELS];
 uint32_t bench_ticks = 0;
 
 uint32_t platform_ticks() {

@@ -1,8 +1,8 @@
 // moonlark-capture: plays the demo offline on a virtual clock and writes its frames as
 // checksums, PNG files or raw RGB565, as fast as the CPU allows.
 #include "assets/pictures.hpp"
+#include "core/platform.hpp"
 #include "shell/music_file.hpp"
-#include "shell/platform.hpp"
 #include "shell/startup.hpp"
 #include "shell/timeline.hpp"
 #include "tools/capture/data_dir.hpp"
@@ -30,13 +30,11 @@
 
 namespace {
 
-constexpr size_t FRAME_PIXELS = CAPTURE_FRAME_PIXELS;
-constexpr size_t FRAME_BYTES = FRAME_PIXELS * 2;
-
-uint32_t virtual_ticks = 0;              // every reading within a frame returns the same value
-alignas(4) uint16_t frame[FRAME_PIXELS]; // persists between frames, like the demo's screen
-uint8_t frame_le[FRAME_BYTES]; // the frame being written as little-endian bytes (output thread)
-FrameQueue frames;             // drawn frames on their way to the output thread
+uint32_t virtual_ticks = 0; // every reading within a frame returns the same value
+alignas(FRAME_ALIGNMENT)
+    uint16_t frame[FRAME_PIXELS]; // persists between frames, like the demo's screen
+uint8_t frame_le[FRAME_BYTES];    // the frame being written as little-endian bytes (output thread)
+FrameQueue frames;                // drawn frames on their way to the output thread
 
 struct Outputs {
     std::FILE* checksums = nullptr;
