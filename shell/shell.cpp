@@ -2,12 +2,9 @@
 
 #include "assets/pictures.hpp"
 #include "core/platform.hpp"
-#include "shell/music_file.hpp"
-#include "shell/startup.hpp"
-#include "shell/timeline.hpp"
+#include "shell/engine.hpp"
+#include "shell/music.hpp"
 #include "shell/window.hpp"
-
-#include <mikmod.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,8 +22,6 @@ constexpr const char* LAUNCHER = "/usr/gp2x/gp2xmenu";
 
 SDL_Surface* screen = nullptr;
 SDL_Joystick* joystick = nullptr;
-MODULE* module = nullptr;
-bool music_started = false; // the music library initialised (there is a device to play on)
 SDL_Event event;
 
 // The engine draws here when the surface's rows are not FRAME_PITCH bytes apart; copied row by
@@ -86,28 +81,13 @@ void play_silently(const std::string& problem) {
 
 // Music is optional: without a sound device or without the module the demo runs silently,
 // after one line saying why.
-void start_music() {
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
-    md_mode |= DMODE_SOFT_MUSIC;
-    if (with_probe_messages_hidden([] { return MikMod_Init(""); }) != 0) {
-        play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
-        return;
-    }
-    music_started = true;
-    std::string problem;
-    module = load_music_module(MUSIC_FILE, problem);
-    if (module)
-        Player_Start(module);
-    else
-        play_silently(problem);
-}
-
-void stop_music() {
-    if (!music_started) return;
-    Player_Stop();
-    Player_Free(module);
-    MikMod_Exit();
+void start_device_music() {
+    const std::string error =
+        with_probe_messages_hidden([] { return start_music(MusicOutput::DEVICE); });
+    if (!error.empty())
+        play_silently("no sound device (" + error + ")");
+    else if (!music_module_problem().empty())
+        play_silently(music_module_problem());
 }
 
 // Without a display SDL falls back by itself to its offscreen driver, a screen nobody sees;
@@ -184,7 +164,7 @@ void run_frame() {
     lock_frame();
     run_timeline();
     unlock_and_present();
-    if (module && Player_Active()) MikMod_Update();
+    advance_music();
     drain_events(); // always to the end, also once the quit flag is set
 }
 
@@ -192,13 +172,13 @@ int run_demo() {
     if (!open_screen_and_joypad()) return 1;
     SDL_ShowCursor(0);
     show_title();
-    if (const std::string error = build_tables_and_objects(); !error.empty()) {
+    if (const std::string error = start_up_engine(); !error.empty()) {
         std::fprintf(stderr, "moonlark: %s\n", error.c_str());
         SDL_Quit();
         return 1;
     }
-    start_time = SDL_GetTicks();
-    start_music();
+    start_timeline(SDL_GetTicks());
+    start_device_music();
     while (quit_flag == 0)
         run_frame();
     SDL_Quit();

@@ -1,10 +1,9 @@
 // The web front end's parts that do not need a browser: the frame checksum, and a second play
 // in the same page.
 #include "assets/pictures.hpp"
-#include "shell/timeline.hpp"
+#include "shell/engine.hpp"
 #include "tests/fake_platform.hpp"
 #include "web/crc32.hpp"
-#include "web/replay.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +31,9 @@ TEST(Crc32, IsTheChecksumOfTheLittleEndianFrame) {
 // One play as the page starts it, on a clock of 10 frames per second: each frame's checksum.
 std::vector<uint32_t> play_checksums() {
     std::memcpy(fake_frame, title_picture, sizeof fake_frame);
-    EXPECT_EQ(prepare_play(), "");
+    EXPECT_EQ(start_up_engine(), "");
     fake_ticks = 0;
-    start_time = 0;
+    start_timeline(0);
     std::vector<uint32_t> checksums;
     for (uint32_t k = 0; quit_flag == 0; ++k) {
         fake_ticks = k * 100;

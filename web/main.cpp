@@ -9,13 +9,12 @@
 #include "assets/pictures.hpp"
 #include "core/frame.hpp"
 #include "core/platform.hpp"
-#include "shell/timeline.hpp"
+#include "shell/engine.hpp"
+#include "shell/music.hpp"
 #include "web/crc32.hpp"
-#include "web/replay.hpp"
 
 #include <SDL/SDL.h>
 #include <emscripten.h>
-#include <mikmod.h>
 
 #include <cstring>
 #include <string>
@@ -29,10 +28,8 @@ SDL_Surface* screen = nullptr; // 32-bit: the browser's SDL gives no 16-bit surf
 alignas(FRAME_ALIGNMENT)
     uint16_t frame[FRAME_PIXELS]; // the engine's RGB565 frame; persists between frames
 uint32_t canvas_colour[65536];    // RGB565 -> the canvas pixel, see build_canvas_colours
-MODULE* module = nullptr;
-bool music_started = false; // the music library initialised (the page has audio)
-bool virtual_clock = false; // test mode: frame k sees floor(k * 1000 / 60) ms
-uint32_t frame_number = 0;  // frames drawn in the current play
+bool virtual_clock = false;       // test mode: frame k sees floor(k * 1000 / 60) ms
+uint32_t frame_number = 0;        // frames drawn in the current play
 
 // The page's side (web/shell.html): a frame's checksum in test mode, the end of a play, or a
 // start-up failure to show instead of the demo.
@@ -75,25 +72,6 @@ void show_closing() {
     present();
 }
 
-// Music is optional, as in the demo: without audio or without the module the page plays
-// silently on the same clock.
-void start_music() {
-    md_mode |= DMODE_SOFT_MUSIC;
-    if (MikMod_Init("") != 0) return;
-    music_started = true;
-    module = Player_Load("moonlark.mod", 64, 0);
-    if (module) Player_Start(module);
-}
-
-void stop_music() {
-    if (!music_started) return;
-    Player_Stop();
-    Player_Free(module);
-    module = nullptr;
-    MikMod_Exit();
-    music_started = false;
-}
-
 // Escape ends the play early; every other event changes nothing.
 void drain_events() {
     SDL_Event event;
@@ -114,7 +92,7 @@ void play_frame() {
     run_timeline();
     present();
     ++frame_number;
-    if (module && Player_Active()) MikMod_Update();
+    advance_music();
     drain_events();
     if (quit_flag != 0) end_play();
 }
@@ -147,12 +125,12 @@ bool start_up(bool with_virtual_clock) {
     frame_number = 0;
     discard_events();
     show_title();
-    const std::string error = prepare_play();
+    const std::string error = start_up_engine();
     if (!error.empty()) {
         page_failed(error.c_str());
         return false;
     }
-    start_time = platform_ticks();
+    start_timeline(platform_ticks());
     return true;
 }
 
@@ -169,8 +147,10 @@ uint16_t* platform_frame() {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void web_play() {
+    // Music is optional, as in the demo: without audio or without the module the page plays
+    // silently on the same clock.
     if (!start_up(false)) return;
-    start_music();
+    start_music(MusicOutput::DEVICE);
     emscripten_set_main_loop(play_frame, 0, 0);
 }
 
@@ -185,8 +165,7 @@ EMSCRIPTEN_KEEPALIVE uint32_t web_frames_drawn() {
 
 // Where the music is: order * 256 + row, or -1 when nothing plays.
 EMSCRIPTEN_KEEPALIVE int32_t web_music_position() {
-    if (!module || !Player_Active()) return -1;
-    return Player_GetOrder() * 256 + Player_GetRow();
+    return music_position();
 }
 
 } // extern "C"
@@ -198,8 +177,6 @@ int main() {
         return 1;
     }
     build_canvas_colours();
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
     show_title();
     return 0;
 }

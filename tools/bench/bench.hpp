@@ -13,8 +13,7 @@ extern uint32_t bench_ticks;
 // the landscape texture.
 void prepare_effects();
 
-// Scene clock of iteration i: first, then 17 ms further each iteration, wrapping within span,
-// so every iteration draws a different frame of the stage.
-inline int32_t clock_of(int64_t i, int32_t first, int32_t span) {
-    return first + static_cast<int32_t>((i * 17) % span);
-}
+// Scene clock of iteration i in stage `number`: from the end of the stage before (0 for the
+// first), 17 ms further each iteration, wrapping within the stage, so that every iteration
+// draws a different frame of it.
+int32_t stage_clock(int32_t number, int64_t i);

@@ -3,6 +3,7 @@
 #include "core/platform.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
+#include "shell/timeline.hpp"
 #include "tools/bench/bench.hpp"
 
 #include <benchmark/benchmark.h>
@@ -16,6 +17,11 @@ uint32_t platform_ticks() {
 
 uint16_t* platform_frame() {
     return bench_frame;
+}
+
+int32_t stage_clock(int32_t number, int64_t i) {
+    const int32_t first = number == 0 ? 0 : STAGES[number - 1].until;
+    return first + static_cast<int32_t>((i * 17) % (STAGES[number].until - first));
 }
 
 void prepare_effects() {
