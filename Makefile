@@ -66,7 +66,7 @@ test-deb: deb
 # the sanitizers, the whole-demo checksums from an unoptimised build, and a minute of each fuzz
 # target. Every build must give the frames the whole-demo checksum test pins: a difference
 # means undefined behaviour somewhere. The Debian package is made and checked once, after the
-# first build's tests (test-deb, about 10 s).
+# first build's tests (test-deb).
 CLANG_BUILD ?= build-clang
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

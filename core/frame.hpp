@@ -11,6 +11,9 @@ inline constexpr int32_t FRAME_HEIGHT = 240;
 inline constexpr int32_t FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 inline constexpr int32_t FRAME_PITCH = FRAME_WIDTH * 2; // bytes per row
 inline constexpr int32_t FRAME_BYTES = FRAME_PIXELS * 2;
+// The screen's centre: where the 3D projection puts the view axis, the tunnel its middle.
+inline constexpr int32_t FRAME_CENTRE_COLUMN = FRAME_WIDTH / 2;
+inline constexpr int32_t FRAME_CENTRE_ROW = FRAME_HEIGHT / 2;
 
 // Every frame the engine draws into starts on a 4-byte boundary, so that a pixel pair at an
 // even position is one aligned word: a single store, also on cores without unaligned access.

@@ -119,7 +119,8 @@ BlurCentre blur_centre(int32_t clock, int32_t variant) {
         trunc_saturating((static_cast<double>(variant) * std::sin(t / 112.0)) * 120.0);
     // Only variants beyond -1..1 can reach past the screen; the centre then stops at its edge,
     // where the quadrants on the far side have no rows and every sample stays in the planes.
-    return {160 + cx, 120 + std::clamp(cy, -120, 120)};
+    return {FRAME_CENTRE_COLUMN + cx,
+            FRAME_CENTRE_ROW + std::clamp(cy, -FRAME_CENTRE_ROW, FRAME_CENTRE_ROW)};
 }
 
 void draw_radial_blur(uint16_t* frame, int32_t variant) {

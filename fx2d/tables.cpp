@@ -84,7 +84,7 @@ void build_ground_map() {
         const int32_t y = row - 200;
         const double inverse = 1.0 / std::sqrt(static_cast<double>(y * y));
         for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
-            const int32_t x = column - 160;
+            const int32_t x = column - FRAME_CENTRE_COLUMN;
             GroundPair& pair = ground_map[row * FRAME_WIDTH + column];
             pair.depth = static_cast<int16_t>(trunc_saturating(inverse * 16384.0) & 127);
             pair.lateral = static_cast<int16_t>(trunc_saturating((inverse * x) * 128.0));
@@ -98,9 +98,9 @@ void build_ground_map() {
 // saturates (byte 255) and the angle is 0. Read by the tunnel effect.
 void build_tunnel_map() {
     for (int32_t row = 0; row < FRAME_HEIGHT; ++row) {
-        const int32_t y = row - 120;
+        const int32_t y = row - FRAME_CENTRE_ROW;
         for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
-            const int32_t x = column - 160;
+            const int32_t x = column - FRAME_CENTRE_COLUMN;
             const double inverse = 1.0 / std::sqrt(static_cast<double>(x * x + y * y));
             const double angle =
                 (std::atan2(static_cast<double>(y), static_cast<double>(x)) * 256.0) / DEMO_PI;
@@ -117,7 +117,7 @@ void build_tunnel_map() {
 void load_planes(const uint16_t* picture, int32_t width) {
     for (int32_t row = 0; row < FRAME_HEIGHT; ++row) {
         for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
-            const uint16_t texel = picture[(239 - row) * width + column % width];
+            const uint16_t texel = picture[(FRAME_HEIGHT - 1 - row) * width + column % width];
             colour_planes[row * FRAME_WIDTH + column] = plane_pixel(
                 rgb565_red(texel) << 3, rgb565_green(texel) << 2, rgb565_blue(texel) << 3);
         }
@@ -173,5 +173,5 @@ void build_effect_tables() {
 }
 
 void load_planes_from_image() {
-    load_planes(closing_picture, 320);
+    load_planes(closing_picture, FRAME_WIDTH);
 }

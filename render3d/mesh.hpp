@@ -4,6 +4,10 @@
 // A Mesh is built once at start-up (from a mesh file or procedurally) and never freed. Per
 // frame the scene path may change its pose and the z of its vertices; everything else is
 // read only. Its normals are never recomputed, not even when the heights change.
+//
+// The records hold every field of the object model, also those that nothing reads (a vertex's
+// tag, a corner's u and v, a face's shade, the edges): they are part of the model as defined,
+// and stay.
 #include "core/numbers.hpp"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "render3d/raster_internal.hpp"
 
 #include "assets/pictures.hpp"
+#include "core/frame.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/transform.hpp"
@@ -33,7 +34,7 @@ class Raster : public ::testing::Test {
                 ASSERT_EQ(written(r, c), inside(r, c)) << "row " << r << " column " << c;
     }
 
-    std::vector<uint16_t> frame = std::vector<uint16_t>(320 * 240);
+    std::vector<uint16_t> frame = std::vector<uint16_t>(FRAME_PIXELS);
 };
 
 // Ramp entry i is i, so a pixel shows the ramp index it took.
@@ -229,7 +230,7 @@ class RasterAgainstReference : public Raster {
     const std::vector<uint16_t> ramp = identity_ramp();
     const std::vector<uint16_t> texels = numbered_texels(64);
     const Texture texture{2, texels.data()};
-    std::vector<uint16_t> expected = std::vector<uint16_t>(320 * 240);
+    std::vector<uint16_t> expected = std::vector<uint16_t>(FRAME_PIXELS);
     std::mt19937 random{11};
 };
 
@@ -270,13 +271,13 @@ TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
 
 TEST_F(Raster, HugeTrianglesStayInsideTheFrame) {
     const auto ramp = identity_ramp();
-    std::vector<uint16_t> guarded(3 * 320 * 240, UNWRITTEN);
+    std::vector<uint16_t> guarded(3 * FRAME_PIXELS, UNWRITTEN);
     const FillVertex corners[3] = {
         {-2000000000, -2000000000, {0, 0}}, {2000000000, 5, {255, 0}}, {7, 2000000000, {128, 0}}};
-    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), guarded.data() + 320 * 240);
-    for (size_t i = 0; i < 320 * 240; ++i) {
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), guarded.data() + FRAME_PIXELS);
+    for (size_t i = 0; i < FRAME_PIXELS; ++i) {
         ASSERT_EQ(guarded[i], UNWRITTEN) << i;
-        ASSERT_EQ(guarded[2 * 320 * 240 + i], UNWRITTEN) << i;
+        ASSERT_EQ(guarded[2 * FRAME_PIXELS + i], UNWRITTEN) << i;
     }
 }
 

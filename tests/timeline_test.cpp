@@ -1,4 +1,5 @@
 // The timeline against recording fakes of the effects, the scene path and the platform.
+#include "core/frame.hpp"
 #include "core/platform.hpp"
 #include "fx2d/effects.hpp"
 #include "fx2d/radial_blur.hpp"
@@ -15,7 +16,7 @@
 namespace {
 
 uint32_t ticks = 0;
-alignas(4) uint16_t frame[320 * 240];
+alignas(FRAME_ALIGNMENT) uint16_t frame[FRAME_PIXELS];
 std::vector<std::string> calls;
 
 struct Selection {

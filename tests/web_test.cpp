@@ -1,6 +1,7 @@
 // The web front end's parts that do not need a browser: the frame checksum, and a second play
 // in the same page.
 #include "assets/pictures.hpp"
+#include "core/frame.hpp"
 #include "shell/engine.hpp"
 #include "tests/fake_platform.hpp"
 #include "web/crc32.hpp"
@@ -20,11 +21,11 @@ TEST(Crc32, IsTheChecksumOfTheLittleEndianFrame) {
     const uint16_t pixels[] = {0x3231, 0x3433, 0x3635, 0x3837}; // "12345678"
     EXPECT_EQ(crc32_of_frame(pixels, 4), 0x9AE0DAAFu);
     std::vector<uint8_t> bytes(sizeof title_picture);
-    for (size_t i = 0; i < 320 * 240; ++i) {
+    for (size_t i = 0; i < FRAME_PIXELS; ++i) {
         bytes[2 * i] = static_cast<uint8_t>(title_picture[i]);
         bytes[2 * i + 1] = static_cast<uint8_t>(title_picture[i] >> 8);
     }
-    EXPECT_EQ(crc32_of_frame(title_picture, 320 * 240),
+    EXPECT_EQ(crc32_of_frame(title_picture, FRAME_PIXELS),
               crc32(crc32(0, Z_NULL, 0), bytes.data(), static_cast<uInt>(bytes.size())));
 }
 
@@ -38,7 +39,7 @@ std::vector<uint32_t> play_checksums() {
     for (uint32_t k = 0; quit_flag == 0; ++k) {
         fake_ticks = k * 100;
         run_timeline();
-        checksums.push_back(crc32_of_frame(fake_frame, 320 * 240));
+        checksums.push_back(crc32_of_frame(fake_frame, FRAME_PIXELS));
     }
     return checksums;
 }
