@@ -103,8 +103,8 @@ fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The demo as one self-contained web page, and its test in headless Chromium against the
-# native build. scripts/install-web-deps.sh installs emscripten, chromium, libmikmod for the
-# browser (into $(WEB_BUILD)) and the test's node packages.
+# native build. scripts/install-web-deps.sh installs emscripten, chromium, libmikmod and zlib
+# for the browser (into $(WEB_BUILD)) and the test's node packages.
 WEB_BUILD ?= build-web
 WEB_PAGE = dist/web/index.html
 EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
@@ -118,7 +118,8 @@ web: configure web-deps
 	cmake --build $(BUILD) --target png_to_array -j $(JOBS)
 	$(EMSCRIPTEN_ENV) emcmake cmake -S web -B $(WEB_BUILD)/page -DCMAKE_BUILD_TYPE=Release \
 	    -DPNG_TO_ARRAY=$(abspath $(BUILD))/png_to_array \
-	    -DMIKMOD_PREFIX=$(abspath $(WEB_BUILD))/mikmod/install >/dev/null
+	    -DMIKMOD_PREFIX=$(abspath $(WEB_BUILD))/mikmod/install \
+	    -DZLIB_PREFIX=$(abspath $(WEB_BUILD))/zlib/install >/dev/null
 	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD)/page -j $(JOBS)
 	mkdir -p $(dir $(WEB_PAGE))
 	cp $(WEB_BUILD)/page/index.html $(WEB_PAGE)

@@ -46,20 +46,6 @@ set(PACKAGING ${CMAKE_BINARY_DIR}/packaging)
 configure_file(packaging/launcher.sh.in ${PACKAGING}/moonlark @ONLY)
 configure_file(packaging/moonlark.6.in ${PACKAGING}/moonlark.6 @ONLY)
 
-# The icon in the sizes desktops ask for most: the logo's first letter from the title picture.
-add_executable(make_icon tools/make_icon.cpp)
-target_link_libraries(make_icon PRIVATE PNG::PNG)
-set(ICON_SIZES 48 128 256)
-set(generated)
-foreach(size IN LISTS ICON_SIZES)
-  set(icon ${PACKAGING}/icons/${size}/moonlark.png)
-  add_custom_command(OUTPUT ${icon}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PACKAGING}/icons/${size}
-    COMMAND make_icon ${CMAKE_SOURCE_DIR}/assets/title.png ${size} ${icon}
-    DEPENDS make_icon ${CMAKE_SOURCE_DIR}/assets/title.png)
-  list(APPEND generated ${icon})
-endforeach()
-
 # The capture tool's manual page is made from its --help, so the two cannot drift apart.
 add_custom_command(OUTPUT ${PACKAGING}/moonlark-capture.1.gz
   COMMAND help2man --include=${CMAKE_SOURCE_DIR}/packaging/moonlark-capture.h2m
@@ -69,6 +55,7 @@ add_custom_command(OUTPUT ${PACKAGING}/moonlark-capture.1.gz
   DEPENDS moonlark-capture ${CMAKE_SOURCE_DIR}/packaging/moonlark-capture.h2m
   COMMENT "Writing moonlark-capture's manual page from its --help")
 # Debian wants manual pages and changelogs compressed, without a time stamp in the gzip header.
+set(generated)
 foreach(name moonlark.6 changelog)
   add_custom_command(OUTPUT ${PACKAGING}/${name}.gz
     COMMAND gzip -9nc ${PACKAGING}/${name} > ${PACKAGING}/${name}.gz
@@ -84,8 +71,10 @@ install(TARGETS moonlark RUNTIME DESTINATION ${MOONLARK_INSTALL_DEMO})
 list(TRANSFORM MOONLARK_DATA_FILES PREPEND data/ OUTPUT_VARIABLE installed_data)
 install(FILES ${installed_data} DESTINATION ${MOONLARK_INSTALL_DATA})
 install(FILES packaging/moonlark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-foreach(size IN LISTS ICON_SIZES)
-  install(FILES ${PACKAGING}/icons/${size}/moonlark.png
+# The icon in the sizes desktops ask for most, drawn by tools/make_pictures.py: the logo's first
+# letter from the title picture.
+foreach(size 48 128 256)
+  install(FILES packaging/icons/moonlark-${size}.png RENAME moonlark.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 install(FILES ${PACKAGING}/moonlark.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -27,19 +29,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void exec_child(const std::vector<std::string>& argv, const std::string& cwd,
-                             int out_fd, int err_fd) {
-    dup2(out_fd, STDOUT_FILENO);
-    dup2(err_fd, STDERR_FILENO);
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+// Starts argv (under the emulator its program needs) in folder cwd, its standard output and
+// error going to out_fd and err_fd; 0 or the error number.
+int spawn_child(pid_t& pid, const std::vector<std::string>& argv, const std::string& cwd,
+                int out_fd, int err_fd) {
     std::vector<std::string> words = emulator_words(argv[0]);
     words.insert(words.end(), argv.begin(), argv.end());
     std::vector<char*> args;
     for (const std::string& a : words)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
 }
 
 // Reads whatever is ready on the open pipes; closes a pipe at its end (fd set to -1).
@@ -69,13 +76,19 @@ int status_of(int wait_status) {
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                           int term_after_ms, int timeout_ms) {
     int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) exec_child(argv, cwd, out_pipe[1], err_pipe[1]);
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) return {};
+    pid_t pid = -1;
+    const int error = spawn_child(pid, argv, cwd, out_pipe[1], err_pipe[1]);
     close(out_pipe[1]);
     close(err_pipe[1]);
 
     ProcessResult result;
+    if (error != 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        result.err = "cannot start " + argv[0] + " in '" + cwd + "': " + std::strerror(error);
+        return result;
+    }
     int fds[2] = {out_pipe[0], err_pipe[0]};
     std::string* texts[2] = {&result.out, &result.err};
     const Clock::time_point start = Clock::now();

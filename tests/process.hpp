@@ -12,7 +12,8 @@ struct ProcessResult {
 
 // Runs argv[0] with its arguments in folder cwd ("" for the current one). When term_after_ms
 // is not negative, sends SIGTERM that long after the start. The process is killed, and
-// timed_out set, when it has not ended timeout_ms after the start (or after the SIGTERM).
+// timed_out set, when it has not ended timeout_ms after the start (or after the SIGTERM). One
+// that cannot be started has status -1, and err says why.
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                           int term_after_ms = -1, int timeout_ms = 600000);
 

@@ -168,4 +168,22 @@ TEST(CaptureSound, VideoWithoutFfmpegNamesThePackage) {
     fs::remove_all(dir);
 }
 
+// An ffmpeg on the PATH that is no program: the capture says so, exits 1, and leaves no file.
+TEST(CaptureSound, VideoWhoseFfmpegCannotStartLeavesNoFile) {
+    const std::string dir = make_temp_dir();
+    std::ofstream(dir + "/ffmpeg") << "not a program\n";
+    fs::permissions(dir + "/ffmpeg", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", dir.c_str(), 1);
+    const ProcessResult r =
+        run_process({CAPTURE_BIN, "--until", "100", "--video", "demo.mp4"}, dir);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("moonlark-capture: ffmpeg could not encode '" + dir + "/demo.mp4'"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/demo.mp4"));
+    fs::remove_all(dir);
+}
+
 } // namespace

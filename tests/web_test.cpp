@@ -16,9 +16,10 @@
 
 namespace {
 
-TEST(Crc32, MatchesZlib) {
-    const char* check = "123456789";
-    EXPECT_EQ(crc32_of_bytes(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
+// The capture tool's checksum: the CRC-32 of the frame's little-endian bytes.
+TEST(Crc32, IsTheChecksumOfTheLittleEndianFrame) {
+    const uint16_t pixels[] = {0x3231, 0x3433, 0x3635, 0x3837}; // "12345678"
+    EXPECT_EQ(crc32_of_frame(pixels, 4), 0x9AE0DAAFu);
     std::vector<uint8_t> bytes(sizeof title_picture);
     for (size_t i = 0; i < FRAME_PIXELS; ++i) {
         bytes[2 * i] = static_cast<uint8_t>(title_picture[i]);

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Draws the demo's seven built-in pictures into assets/ as upright 8-bit RGB PNGs.
+"""Draws the demo's seven built-in pictures into assets/ as upright 8-bit RGB PNGs, and
+the desktop's icon of the demo, made from the title picture, into packaging/icons/.
 
 Run with Debian's /usr/bin/python3; needs the Debian packages python3-pil,
 python3-numpy, fonts-terminus-otb (bitmap font of the title picture) and
@@ -19,7 +20,11 @@ import os
 import numpy as np
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
-ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "assets")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+ASSETS = os.path.join(ROOT, "assets")
+ICONS = os.path.join(ROOT, "packaging", "icons")
+# The icon's sizes: those desktops ask for most.
+ICON_SIZES = (48, 128, 256)
 PIXEL_FONT = "/usr/share/fonts/opentype/terminus/terminus-bold.otb"
 SCRIPT_FONT = "/usr/share/fonts/opentype/lobster/lobster.otf"
 
@@ -63,8 +68,11 @@ def quantise_565(rgb, dither):
 
 
 def save_picture(name, rgb, dither=True):
-    path = os.path.join(ASSETS, name)
-    Image.fromarray(quantise_565(rgb, dither), "RGB").save(path, optimize=False)
+    save_image(os.path.join(ASSETS, name), Image.fromarray(quantise_565(rgb, dither), "RGB"))
+
+
+def save_image(path, image):
+    image.save(path, optimize=False)
     print("wrote", os.path.normpath(path))
 
 
@@ -395,8 +403,37 @@ def make_red_light():
                (0.88, (255, 220, 40)), (1.0, (255, 255, 190))])
 
 
+# ---------------------------------------------------------------- the icon
+
+
+def first_letter(title):
+    """The box (left, top, right, bottom) of the logo's first letter in the title picture: the
+    logo lies in its top third, its letters separated by black columns, so the letter is the
+    leftmost run of lit columns there, cut to the rows it lights."""
+    lit = title[: title.shape[0] // 3].any(axis=2)
+    columns = lit.any(axis=0)
+    left = int(columns.argmax())
+    right = left + int(columns[left:].argmin())
+    rows = np.flatnonzero(lit[:, left:right].any(axis=1))
+    return left, int(rows[0]), right, int(rows[-1]) + 1
+
+
+def make_icons():
+    """The desktop's icon: the logo's first letter, enlarged sharply by the largest whole factor
+    that leaves two pixels of margin around it, centred on the title's black."""
+    title = Image.open(os.path.join(ASSETS, "title.png")).convert("RGB")
+    letter = title.crop(first_letter(np.asarray(title)))
+    for size in ICON_SIZES:
+        factor = (size - 4) // max(letter.size)
+        big = letter.resize((letter.width * factor, letter.height * factor), Image.NEAREST)
+        icon = Image.new("RGB", (size, size))
+        icon.paste(big, ((size - big.width) // 2, (size - big.height) // 2))
+        save_image(os.path.join(ICONS, "moonlark-%d.png" % size), icon)
+
+
 def main():
     os.makedirs(ASSETS, exist_ok=True)
+    os.makedirs(ICONS, exist_ok=True)
     make_title()
     make_closing()
     make_landscape()
@@ -404,6 +441,7 @@ def main():
     make_violet_light()
     make_grey_light()
     make_red_light()
+    make_icons()
 
 
 if __name__ == "__main__":

@@ -2,12 +2,16 @@
 
 #include "tools/capture/video.hpp"
 
+#include <getopt.h>
+
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -57,11 +61,11 @@ constexpr const char* USAGE =
 
 // Whole-string decimal number within 0..max, or nothing.
 std::optional<uint32_t> parse_number(const std::string& text, uint32_t max) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos)
-        return std::nullopt;
-    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
-    if (value > max) return std::nullopt;
-    return static_cast<uint32_t>(value);
+    const char* end = text.data() + text.size();
+    uint32_t value = 0;
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    if (read.ec != std::errc() || read.ptr != end || value > max) return std::nullopt;
+    return value;
 }
 
 uint32_t number_option(const std::string& name, const std::string& text, uint32_t min,
@@ -111,6 +115,70 @@ std::vector<uint32_t> read_ticks(const std::string& path) {
     return ticks;
 }
 
+// The long options' codes, above the characters getopt_long returns itself; each one's entry
+// in LONG_OPTIONS is its code less FPS.
+enum OptionCode : int {
+    FPS = 256,
+    TICKS,
+    UNTIL,
+    CHECKSUMS,
+    PNG,
+    AT,
+    RAW,
+    WAV,
+    VIDEO,
+    SCALE,
+    PRESET,
+    DATA,
+    HELP
+};
+
+// --help takes an optional value so that "--help=anything" shows the help too.
+constexpr option LONG_OPTIONS[] = {{"fps", required_argument, nullptr, FPS},
+                                   {"ticks", required_argument, nullptr, TICKS},
+                                   {"until", required_argument, nullptr, UNTIL},
+                                   {"checksums", required_argument, nullptr, CHECKSUMS},
+                                   {"png", required_argument, nullptr, PNG},
+                                   {"at", required_argument, nullptr, AT},
+                                   {"raw", required_argument, nullptr, RAW},
+                                   {"wav", required_argument, nullptr, WAV},
+                                   {"video", required_argument, nullptr, VIDEO},
+                                   {"scale", required_argument, nullptr, SCALE},
+                                   {"preset", required_argument, nullptr, PRESET},
+                                   {"data", required_argument, nullptr, DATA},
+                                   {"help", optional_argument, nullptr, HELP},
+                                   {nullptr, 0, nullptr, 0}};
+
+// A command-line word as an option's name: a long option's without its "=value".
+std::string typed_name(const char* word) {
+    const std::string text = word;
+    return text.rfind("--", 0) == 0 ? text.substr(0, text.find('=')) : text;
+}
+
+// The next option and its value, in the order given: its code, or -1 after the last word.
+// Anything else exits with status 2: an unknown option, a word that is no option (or "--" and
+// "-", where getopt_long would stop), a missing value. Only full names count: getopt_long would
+// take an unambiguous prefix (--fp), which would stop meaning the same once a new option
+// shares it.
+std::pair<int, std::string> next_option(int argc, char** argv) {
+    const int at = optind;
+    // "-": words that are no options come back in place (code 1) rather than moved to the end;
+    // ":": a missing value comes back as ':'.
+    int code = getopt_long(argc, argv, "-:", LONG_OPTIONS, nullptr);
+    if (code == -1 && at >= argc) return {-1, ""};
+    const std::string name = typed_name(argv[at]);
+    const bool missing = code == ':';
+    if (missing) code = optopt;
+    if (code < FPS || code > HELP || name != std::string("--") + LONG_OPTIONS[code - FPS].name)
+        bad_option("unknown option '" + name + "'");
+    if (code == HELP) {
+        std::fputs(USAGE, stdout);
+        std::exit(0);
+    }
+    if (missing || *optarg == '\0') bad_option("option '" + name + "' needs a value");
+    return {code, optarg};
+}
+
 // The music follows the frame rate, and the outputs need a real file.
 void validate_sound_options(const CaptureOptions& options, bool scale_given) {
     const bool sound = !options.wav.empty() || !options.video.empty();
@@ -131,54 +199,34 @@ CaptureOptions parse_capture_options(int argc, char** argv, const std::string& d
     CaptureOptions options;
     options.data_dir = default_data_dir;
     bool fps_given = false, scale_given = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i], value;
-        const size_t equals = name.find('=');
-        const bool inline_value = name.rfind("--", 0) == 0 && equals != name.npos;
-        if (inline_value) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        if (name == "--help") {
-            std::fputs(USAGE, stdout);
-            std::exit(0);
-        }
-        static const char* const WITH_VALUE[] = {"--fps", "--ticks", "--until", "--checksums",
-                                                 "--png", "--at",    "--raw",   "--data",
-                                                 "--wav", "--video", "--scale", "--preset"};
-        bool known = false;
-        for (const char* option : WITH_VALUE)
-            known = known || name == option;
-        if (!known) bad_option("unknown option '" + name + "'");
-        if (!inline_value) {
-            if (i + 1 >= argc) bad_option("option '" + name + "' needs a value");
-            value = argv[++i];
-        }
-        if (value.empty()) bad_option("option '" + name + "' needs a value");
-        if (name == "--fps") {
-            options.fps = number_option(name, value, 1, 1000);
+    opterr = 0; // our messages, not getopt_long's
+    for (;;) {
+        const auto [code, value] = next_option(argc, argv);
+        if (code == -1) break;
+        if (code == FPS) {
+            options.fps = number_option("--fps", value, 1, 1000);
             fps_given = true;
-        } else if (name == "--ticks") {
+        } else if (code == TICKS) {
             options.ticks = read_ticks(value);
             options.ticks_from_file = true;
-        } else if (name == "--until") {
-            options.until = static_cast<int32_t>(number_option(name, value, 0, INT32_MAX));
-        } else if (name == "--checksums") {
+        } else if (code == UNTIL) {
+            options.until = static_cast<int32_t>(number_option("--until", value, 0, INT32_MAX));
+        } else if (code == CHECKSUMS) {
             options.checksums = value;
-        } else if (name == "--png") {
+        } else if (code == PNG) {
             options.png_dir = value;
-        } else if (name == "--at") {
+        } else if (code == AT) {
             options.png_at = parse_times(value);
-        } else if (name == "--raw") {
+        } else if (code == RAW) {
             options.raw = value;
-        } else if (name == "--wav") {
+        } else if (code == WAV) {
             options.wav = value;
-        } else if (name == "--video") {
+        } else if (code == VIDEO) {
             options.video = value;
-        } else if (name == "--scale") {
-            options.scale = number_option(name, value, 1, 16);
+        } else if (code == SCALE) {
+            options.scale = number_option("--scale", value, 1, 16);
             scale_given = true;
-        } else if (name == "--preset") {
+        } else if (code == PRESET) {
             options.preset = preset_option(value);
         } else {
             options.data_dir = value;

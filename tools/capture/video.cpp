@@ -3,6 +3,7 @@
 #include "tools/capture/partial_file.hpp"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,14 +22,13 @@ constexpr int PIPE_BYTES = 1 << 20; // several frames in flight, so neither pipe
 // ffmpeg opens its inputs one after the other and would read seconds of each before starting;
 // the capture writes both streams in step, so it must start from a single packet of each.
 
-// H.264 by x264, in the 4:2:0 chroma players expect. ffmpeg's defaults (the medium preset at
-// constant quality 23) encode the demo about as slowly as it plays, on two cores. The default
-// here takes about a quarter of that CPU time and is as sharp (the same SSIM against the
-// frames), in a file about 1.5 times as large: the superfast preset, with the macroblock-tree
-// rate control over a 10-frame lookahead that this preset leaves out, tuned for animation (the
-// frames are large flat areas with sharp edges), at quality 20. A preset the user names is
-// x264's own with ffmpeg's other defaults: medium gives what ffmpeg alone gives, the slower
-// ones smaller files still.
+// H.264 by x264, in the 4:2:0 chroma players expect. ffmpeg's defaults are the medium preset
+// at constant quality 23. The default here is as sharp in much less time, in a larger file (the
+// README's "The demo as a video" has the measurements): the superfast preset, with the
+// macroblock-tree rate control over a 10-frame lookahead that this preset leaves out, tuned
+// for animation (the frames are large flat areas with sharp edges), at quality 20. A preset the
+// user names is x264's own with ffmpeg's other defaults: medium gives what ffmpeg alone gives,
+// the slower ones smaller files still.
 void add_h264_arguments(std::vector<std::string>& args, const std::string& preset) {
     args.insert(args.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset"});
     if (!preset.empty())
@@ -83,20 +83,30 @@ std::vector<std::string> ffmpeg_arguments(const std::string& path, const VideoSe
     return args;
 }
 
-[[noreturn]] void exec_ffmpeg(const std::vector<std::string>& args, int video_read,
-                              int audio_read) {
-    // Move both read ends out of the way first, so placing them at 3 and 4 cannot clobber.
-    const int video = fcntl(video_read, F_DUPFD, 10);
-    const int audio = fcntl(audio_read, F_DUPFD, 10);
-    if (video < 0 || audio < 0 || dup2(video, VIDEO_CHILD_FD) < 0 ||
-        dup2(audio, AUDIO_CHILD_FD) < 0)
-        _exit(127);
+// A pipe whose ends close on exec, its read end above ffmpeg's descriptors 3 and 4: placing
+// one read end there must not overwrite the other (without standard descriptors, a new pipe can
+// be given 3).
+bool open_pipe(int ends[2]) {
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    const int read_end = fcntl(ends[0], F_DUPFD_CLOEXEC, AUDIO_CHILD_FD + 1);
+    close(ends[0]);
+    ends[0] = read_end;
+    return read_end >= 0;
+}
+
+// Starts ffmpeg with the read ends at its descriptors 3 and 4; 0 or the error number.
+int spawn_ffmpeg(pid_t& pid, const std::vector<std::string>& args, int video_read, int audio_read) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execvp("ffmpeg", argv.data());
-    _exit(127);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, video_read, VIDEO_CHILD_FD);
+    posix_spawn_file_actions_adddup2(&actions, audio_read, AUDIO_CHILD_FD);
+    const int error = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
 }
 
 void write_all(VideoEncoder& video, int fd, const uint8_t* bytes, size_t size) {
@@ -138,24 +148,27 @@ bool video_start(VideoEncoder& video, const std::string& path, const VideoSettin
                  uint32_t audio_rate) {
     video.path = path;
     int video_pipe[2], audio_pipe[2];
-    if (pipe2(video_pipe, O_CLOEXEC) != 0 || pipe2(audio_pipe, O_CLOEXEC) != 0) {
+    if (!open_pipe(video_pipe) || !open_pipe(audio_pipe)) {
         std::perror("moonlark-capture: pipe");
         return false;
     }
-    const std::vector<std::string> args = ffmpeg_arguments(path, settings, audio_rate);
-    video.pid = fork();
-    if (video.pid == 0) exec_ffmpeg(args, video_pipe[0], audio_pipe[0]);
+    pid_t pid = -1;
+    const int error = spawn_ffmpeg(pid, ffmpeg_arguments(path, settings, audio_rate), video_pipe[0],
+                                   audio_pipe[0]);
     close(video_pipe[0]);
     close(audio_pipe[0]);
     video.video_fd = video_pipe[1];
     video.audio_fd = audio_pipe[1];
+    if (error != 0) {
+        std::fprintf(stderr,
+                     "moonlark-capture: ffmpeg could not encode '%s' (ffmpeg did not start: %s)\n",
+                     path.c_str(), std::strerror(error));
+        return false;
+    }
+    video.pid = pid;
     fcntl(video.video_fd, F_SETPIPE_SZ, PIPE_BYTES);
     fcntl(video.audio_fd, F_SETPIPE_SZ, PIPE_BYTES);
-    if (video.pid < 0) {
-        std::perror("moonlark-capture: fork");
-        video.failed = true;
-    }
-    return video.pid > 0;
+    return true;
 }
 
 void video_write(VideoEncoder& video, const uint8_t* frame_le, size_t frame_bytes,
@@ -170,9 +183,7 @@ bool video_finish(VideoEncoder& video) {
     int status = 0;
     const bool waited = video.pid > 0 && waitpid(video.pid, &status, 0) == video.pid;
     if (waited && !video.failed && WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    std::fprintf(
-        stderr, "moonlark-capture: ffmpeg could not encode '%s'%s\n", video.path.c_str(),
-        waited && WIFEXITED(status) && WEXITSTATUS(status) == 127 ? " (ffmpeg did not start)" : "");
+    std::fprintf(stderr, "moonlark-capture: ffmpeg could not encode '%s'\n", video.path.c_str());
     remove_partial_file(video.path);
     return false;
 }
