@@ -4,12 +4,12 @@
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/transform.hpp"
-#include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 
 #include <cmath>
 
 RippleTimers ripple_timers = {0, 0, 0};
+GlibcRand ripple_random = GLIBC_UNSEEDED;
 
 namespace {
 
@@ -48,9 +48,8 @@ void update_sine_field(Mesh& mesh, int32_t t) {
 }
 
 void ripple_drop(Mesh& mesh, int32_t drop_height) {
-    // The unseeded rand() sequence places the drops, the same on every run.
-    const int32_t a = platform_rand() % 14 - 7; // column offset
-    const int32_t b = platform_rand() % 14 - 7; // row offset
+    const int32_t a = glibc_rand(ripple_random) % 14 - 7; // column offset
+    const int32_t b = glibc_rand(ripple_random) % 14 - 7; // row offset
     for (int32_t r = 15 + b; r <= 17 + b; ++r)
         for (int32_t c = 15 + a; c <= 17 + a; ++c)
             height(mesh, r, c) = drop_height;
@@ -62,6 +61,11 @@ void relax_ripples(Mesh& mesh) {
             height(mesh, r, c) = (height(mesh, r, c - 1) + height(mesh, r, c + 1) +
                                   height(mesh, r - 1, c) + height(mesh, r + 1, c)) >>
                                  2;
+}
+
+void reset_ripples() {
+    ripple_timers = {0, 0, 0};
+    ripple_random = GLIBC_UNSEEDED;
 }
 
 void update_ripples(Mesh& mesh, int32_t t) {

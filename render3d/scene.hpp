@@ -2,6 +2,7 @@
 // The 3D scene path of one frame: poses the object the timeline selected from the scene
 // clock, reshapes its height grid where its scene asks for it, transforms and projects it,
 // and hands it to the renderer the timeline chose.
+#include "core/glibc_rand.hpp"
 #include "render3d/mesh.hpp"
 
 #include <cstdint>
@@ -12,6 +13,11 @@ struct RippleTimers {
     uint32_t large_drop, small_drop, relaxation;
 };
 extern RippleTimers ripple_timers;
+// Places the drops; nothing else draws from it.
+extern GlibcRand ripple_random;
+
+// Puts the timers and the random numbers back as a fresh process starts with them.
+void reset_ripples();
 
 // variant 1 first updates the sine height field of object 1.
 void animate_and_draw_scene(uint16_t* frame, int32_t variant);
@@ -27,7 +33,7 @@ void update_sine_field(Mesh& mesh, int32_t t);
 // 512 ms, a relaxation pass every 32 ms.
 void update_ripples(Mesh& mesh, int32_t t);
 
-// Sets a 3 x 3 block of heights near the grid's centre, placed by two draws of rand():
+// Sets a 3 x 3 block of heights near the grid's centre, placed by two draws of ripple_random:
 // column offset first, then row offset, each -7..6.
 void ripple_drop(Mesh& mesh, int32_t height);
 

@@ -10,8 +10,3 @@ uint32_t platform_ticks();
 // Valid between the front end's lock and unlock of the screen.
 uint16_t* platform_frame();
 
-// The ripples' random numbers: glibc's rand() sequence, never seeded (0 .. 2^31 - 1). Nothing
-// else in the program may draw from it. The native front ends answer with the C library's
-// rand() (shell/platform_rand.cpp); the browser's C library has another sequence, so the web
-// front end reproduces glibc's (web/glibc_rand.hpp).
-int32_t platform_rand();

@@ -108,7 +108,7 @@ TEST(Capture, BlurStagesKeepTheirChecksumsAt60Fps) {
 
 // Every frame of the whole demo, 3D stages included, at 60 fps and at 7 fps (where slow
 // frames jump the clock further). The expected hashes (of the complete checksum output) were
-// produced by this implementation when the 3D renderer landed, with the GNU C library's rand()
+// produced by this implementation when the 3D renderer landed, with glibc's rand() sequence
 // placing the ripples; they guard every pixel against unnoticed change, such as optimisation.
 // A new mesh file or picture changes them too: then produce them again, deliberately.
 TEST(Capture, WholeDemoKeepsItsChecksums) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -94,9 +93,9 @@ TEST(SineField, RepeatsWithItsPeriods) {
 }
 
 TEST(Ripples, DropPlacesABlockFromTwoRandDraws) {
-    std::srand(1); // the unseeded sequence
-    const int32_t a = std::rand() % 14 - 7, b = std::rand() % 14 - 7;
-    std::srand(1);
+    GlibcRand unseeded = GLIBC_UNSEEDED;
+    const int32_t a = glibc_rand(unseeded) % 14 - 7, b = glibc_rand(unseeded) % 14 - 7;
+    reset_ripples();
     Mesh mesh = flat_grid();
     ripple_drop(mesh, 255);
     for (int32_t r = 0; r < GRID_SIDE; ++r)
@@ -120,13 +119,12 @@ TEST(Ripples, RelaxationAveragesNeighboursInPlaceRoundingDown) {
 
 TEST(Ripples, FirstCallDropsLargeThenSmallThenRelaxes) {
     Mesh expected = flat_grid();
-    std::srand(1);
+    reset_ripples();
     ripple_drop(expected, 255);
     ripple_drop(expected, 63);
     relax_ripples(expected);
 
-    std::srand(1);
-    ripple_timers = {0, 0, 0};
+    reset_ripples();
     Mesh mesh = flat_grid();
     update_ripples(mesh, 75625);
     EXPECT_EQ(heights(mesh), heights(expected));

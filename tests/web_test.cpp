@@ -1,36 +1,20 @@
-// The web front end's parts that do not need a browser: glibc's rand() reproduced, the frame
-// checksum, and a second play in the same page.
+// The web front end's parts that do not need a browser: the frame checksum, and a second play
+// in the same page.
 #include "assets/pictures.hpp"
 #include "shell/timeline.hpp"
 #include "tests/fake_platform.hpp"
 #include "web/crc32.hpp"
-#include "web/glibc_rand.hpp"
 #include "web/replay.hpp"
 
 #include <gtest/gtest.h>
 
 #include <zlib.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 namespace {
-
-// The ripples use the unseeded sequence (seed 1); 0 acts as 1; a seed of 2^31 or more takes
-// the Lehmer step's negative branch.
-TEST(GlibcRand, SameSequenceAsTheCLibrary) {
-    for (const uint32_t seed : {1u, 0u, 12345u, 0x9E3779B9u}) {
-        const int32_t count = seed == 1 ? 1000000 : 10000;
-        std::srand(seed);
-        GlibcRand ours;
-        glibc_srand(ours, seed);
-        for (int32_t i = 0; i < count; ++i)
-            ASSERT_EQ(glibc_rand(ours), std::rand()) << "seed " << seed << ", value " << i;
-    }
-    std::srand(1);
-}
 
 TEST(Crc32, MatchesZlib) {
     const char* check = "123456789";
@@ -48,7 +32,6 @@ TEST(Crc32, MatchesZlib) {
 std::vector<uint32_t> play_checksums() {
     std::memcpy(fake_frame, title_picture, sizeof fake_frame);
     EXPECT_EQ(prepare_play(), "");
-    std::srand(1);
     fake_ticks = 0;
     start_time = 0;
     std::vector<uint32_t> checksums;

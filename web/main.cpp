@@ -10,7 +10,6 @@
 #include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 #include "web/crc32.hpp"
-#include "web/glibc_rand.hpp"
 #include "web/replay.hpp"
 
 #include <SDL/SDL.h>
@@ -29,7 +28,6 @@ constexpr double TEST_SLICE_MS = 25; // ms of test frames per turn of the page's
 SDL_Surface* screen = nullptr;           // 32-bit: the browser's SDL gives no 16-bit surfaces
 alignas(4) uint16_t frame[FRAME_PIXELS]; // the engine's RGB565 frame; persists between frames
 uint32_t canvas_colour[65536];           // RGB565 -> the canvas pixel, see build_canvas_colours
-GlibcRand ripple_random;                 // the ripples' numbers, glibc's unseeded sequence
 MODULE* module = nullptr;
 bool music_started = false; // the music library initialised (the page has audio)
 bool virtual_clock = false; // test mode: frame k sees floor(k * 1000 / 60) ms
@@ -153,7 +151,6 @@ bool start_up(bool with_virtual_clock) {
         page_failed(error.c_str());
         return false;
     }
-    glibc_srand(ripple_random, 1);
     start_time = platform_ticks();
     return true;
 }
@@ -166,10 +163,6 @@ uint32_t platform_ticks() {
 
 uint16_t* platform_frame() {
     return frame;
-}
-
-int32_t platform_rand() {
-    return glibc_rand(ripple_random);
 }
 
 extern "C" {

@@ -12,6 +12,6 @@ std::string prepare_play() {
     renderer_choice = 0;
     scene_fill_mode = 0;
     scene_ramp_slot = 0;
-    ripple_timers = {0, 0, 0};
+    reset_ripples();
     return error;
 }

@@ -4,6 +4,6 @@
 #include <string>
 
 // Builds the ramps, tables and objects (again) and resets the timeline and the ripples; the
-// caller sets start_time and reseeds the ripples' random numbers. Returns "" or, when a mesh
+// caller sets start_time. Returns "" or, when a mesh
 // file is missing or malformed, the line that says so.
 std::string prepare_play();
