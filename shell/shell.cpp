@@ -94,6 +94,14 @@ void start_music() {
         play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
         return;
     }
+    // Finding no device at all (the handheld's build has OSS alone), the library settles on its
+    // no-sound driver, which plays to nowhere: that is no sound device either.
+    if (md_driver == &drv_nos) {
+        MikMod_Exit();
+        play_silently(std::string("no sound device (") + MikMod_strerror(MMERR_DETECTING_DEVICE) +
+                      ")");
+        return;
+    }
     music_started = true;
     std::string problem;
     module = load_music_module(MUSIC_FILE, problem);
