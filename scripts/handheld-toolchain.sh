@@ -250,8 +250,8 @@ googletest() {
 
 # Its version comes from git, which a source package has not: Debian's build names it too.
 benchmark() {
-    cmake_build benchmark -DGIT_VERSION=1.7.1 -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
-        -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF
+    cmake_build benchmark -DGIT_VERSION=1.7.1 -DBENCHMARK_ENABLE_TESTING=OFF \
+        -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF
 }
 
 for s in sources musl kernel_headers wrappers libgcc libstdcxx zlib libpng sdl libmikmod \
