@@ -166,8 +166,13 @@ libgcc() {
 # libstdc++ configured for musl, built outside a GCC tree: its configure reads the thread model's
 # header from ../libgcc/gthr-default.h (GCC's build makes it from gthr-posix.h). The C++ wrapper
 # searches the installed headers, which must not shadow the ones being built.
+# Its configure's link tests run before there is a libstdc++ for the C++ compiler to link (they
+# would all fail and leave out what the C library has, the file system's calls among them): an
+# empty one stands in until the real one is installed over it.
 libstdcxx() {
     rm -rf "$sys/include/c++"
+    rm -f "$sys/lib/libstdc++.a"
+    $cross-ar rc "$sys/lib/libstdc++.a"
     cp "$src/gcc/libgcc/gthr-posix.h" "$src/gcc/libgcc/gthr-default.h"
     cd "$work/libstdcxx"
     logged configure.log "$src/gcc/libstdc++-v3/configure" --host=arm-linux-musleabi \
