@@ -4,12 +4,13 @@
 # Runs apt-get as root directly, through sudo otherwise.
 set -eu
 
-# ffmpeg and openmpt123 are used by the capture tool's video output and the music tests;
+# ffmpeg, openmpt123, xmp and python3-numpy are used by the capture tool's video output and the
+# music tests;
 # clang (with its sanitizer and libFuzzer runtimes) and valgrind by the hardening runs of make test;
 # xvfb, openbox, xdotool and x11-utils by the fullscreen test (a virtual display with a window
 # manager, keys pressed into it, window sizes read back).
 packages="cmake g++ make pkg-config libmikmod-dev libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          ffmpeg openmpt123 clang libclang-rt-14-dev valgrind xvfb openbox xdotool x11-utils $*"
+          ffmpeg openmpt123 xmp python3-numpy clang libclang-rt-14-dev valgrind xvfb openbox xdotool x11-utils $*"
 # help2man writes the capture tool's manual page from its --help; dpkg-dev and file let CPack
 # compute the Debian package's dependencies; lintian and desktop-file-utils check the package.
 packages="$packages help2man dpkg-dev file lintian desktop-file-utils"
