@@ -2,9 +2,9 @@
 # Installs what the web page's build and test need, when it is missing:
 #  - Debian's emscripten (the browser toolchain, with its own SDL 1.2) and chromium (the
 #    test's browser), through apt-get as root, or sudo otherwise;
-#  - libmikmod and zlib for the browser: their sources from Debian's archive through a private
-#    apt configuration (a deb-src list of its own, so the system's sources stay untouched),
-#    built with emscripten into WEB_BUILD/mikmod and WEB_BUILD/zlib;
+#  - libmikmod and zlib for the browser: their sources from Debian's archive
+#    (scripts/debian-source.sh, which leaves the system's apt sources untouched), built with
+#    emscripten into WEB_BUILD/mikmod and WEB_BUILD/zlib;
 #  - the test's node packages, exactly as web/package-lock.json pins them.
 # Usage: scripts/install-web-deps.sh WEB_BUILD
 set -eu
@@ -34,48 +34,18 @@ if [ -n "$missing" ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 fi
 
-# The private apt configuration: Debian's source packages of this release, nothing else.
-apt_dir="$web_build/apt"
-apt_private="-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt_dir/sources
-             -o Dir::State::Lists=$apt_dir/lists -o Dir::Cache=$apt_dir/cache"
-apt_updated=""
-
-# Unpacks the source of Debian's package $1 into $2/source, fetched into $2/download.
-fetch_source() {
-    if [ -z "$apt_updated" ]; then
-        mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-        . /etc/os-release
-        cat > "$apt_dir/sources/debian-src.sources" <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $VERSION_CODENAME
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-        # shellcheck disable=SC2086
-        apt-get $apt_private update -qq
-        apt_updated=1
-    fi
-    rm -rf "$2/download" "$2/source" "$2/build" "$2/install"
-    mkdir -p "$2/download"
-    # shellcheck disable=SC2086
-    (cd "$2/download" && apt-get $apt_private source --download-only -qq "$1")
-    # apt checked the files against Debian's signed index; dpkg-source checks them against the
-    # .dsc (and says it has no keyring to check the .dsc's own signature with).
-    dpkg-source -x "$2/download/$1"_*.dsc "$2/source" >/dev/null
-}
-
 export NODE_PATH=/usr/share/nodejs
 
 # libmikmod for the browser, once per build folder.
 mikmod="$web_build/mikmod"
 if [ ! -f "$mikmod/install/lib/libmikmod.a" ]; then
-    fetch_source libmikmod "$mikmod"
+    rm -rf "$mikmod/build"
+    scripts/debian-source.sh "$mikmod" libmikmod
     # Single-threaded, with the SDL driver (the browser's audio) and no other output. The
     # browser's SDL is part of emscripten's runtime, so it has no library file to name. Its
     # "shared" library is static in the browser; a second, static one would race it for the
     # same file name.
-    logged "$mikmod/configure.log" emcmake cmake -S "$mikmod/source" -B "$mikmod/build" -Wno-dev \
+    logged "$mikmod/configure.log" emcmake cmake -S "$mikmod/libmikmod" -B "$mikmod/build" -Wno-dev \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mikmod/install" \
         -DENABLE_STATIC=0 -DENABLE_SDL=1 -DSDL_LIBRARY=-sUSE_SDL=1 -DENABLE_THREADS=0 -DENABLE_DL=0 \
         -DENABLE_ALSA=0 -DENABLE_PULSE=0 -DENABLE_OSS=0 -DENABLE_OPENAL=0 -DENABLE_ESD=0 \
@@ -89,10 +59,10 @@ fi
 # the static library alone, built in its source folder by its own configure script.
 zlib="$web_build/zlib"
 if [ ! -f "$zlib/install/lib/libz.a" ]; then
-    fetch_source zlib "$zlib"
-    (cd "$zlib/source" && logged "$zlib/configure.log" emconfigure ./configure --static \
+    scripts/debian-source.sh "$zlib" zlib
+    (cd "$zlib/zlib" && logged "$zlib/configure.log" emconfigure ./configure --static \
         --prefix="$zlib/install")
-    logged "$zlib/build.log" emmake make -C "$zlib/source" -j 2 install
+    logged "$zlib/build.log" emmake make -C "$zlib/zlib" -j 2 install
 fi
 
 # The test's node packages, reinstalled when the lock file changes.
