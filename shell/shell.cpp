@@ -94,6 +94,12 @@ void start_music() {
         play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
         return;
     }
+    // Where no driver finds a device, the library settles for its no-sound driver.
+    if (md_driver == &drv_nos) {
+        MikMod_Exit();
+        play_silently("no sound device (the music library found none)");
+        return;
+    }
     music_started = true;
     std::string problem;
     module = load_music_module(MUSIC_FILE, problem);
