@@ -2,9 +2,8 @@
 # Installs what the web page's build and test need, when it is missing:
 #  - Debian's emscripten (the browser toolchain, with its own SDL 1.2) and chromium (the
 #    test's browser), through apt-get as root, or sudo otherwise;
-#  - libmikmod for the browser: its source from Debian's archive through a private apt
-#    configuration (a deb-src list of its own, so the system's sources stay untouched),
-#    built with emcmake into WEB_BUILD/mikmod;
+#  - libmikmod for the browser: its source from Debian's archive (scripts/debian-source.sh,
+#    which leaves the system's apt sources untouched), built with emcmake into WEB_BUILD/mikmod;
 #  - the test's node packages, exactly as web/package-lock.json pins them.
 # Usage: scripts/install-web-deps.sh WEB_BUILD
 set -eu
@@ -37,34 +36,15 @@ fi
 # libmikmod for the browser, once per build folder.
 mikmod="$web_build/mikmod"
 if [ ! -f "$mikmod/install/lib/libmikmod.a" ]; then
-    apt_dir="$mikmod/apt"
-    mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    . /etc/os-release
-    cat > "$apt_dir/sources/debian-src.sources" <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $VERSION_CODENAME
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    apt_private="-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts=$apt_dir/sources
-                 -o Dir::State::Lists=$apt_dir/lists -o Dir::Cache=$apt_dir/cache"
-    # shellcheck disable=SC2086
-    apt-get $apt_private update -qq
-    rm -rf "$mikmod/download" "$mikmod/source" "$mikmod/build"
-    mkdir -p "$mikmod/download"
-    # shellcheck disable=SC2086
-    (cd "$mikmod/download" && apt-get $apt_private source --download-only -qq libmikmod)
-    # apt checked the files against Debian's signed index; dpkg-source checks them against the
-    # .dsc (and says it has no keyring to check the .dsc's own signature with).
-    dpkg-source -x "$mikmod"/download/libmikmod_*.dsc "$mikmod/source" >/dev/null
+    rm -rf "$mikmod/build"
+    scripts/debian-source.sh "$mikmod" libmikmod
     # Single-threaded, with the SDL driver (the browser's audio) and no other output. The
     # browser's SDL is part of emscripten's runtime, so it has no library file to name. Its
     # "shared" library is static in the browser; a second, static one would race it for the
     # same file name.
     export NODE_PATH=/usr/share/nodejs
-    logged "$mikmod/configure.log" emcmake cmake -S "$mikmod/source" -B "$mikmod/build" -Wno-dev \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mikmod/install" \
+    logged "$mikmod/configure.log" emcmake cmake -S "$mikmod/libmikmod" -B "$mikmod/build" \
+        -Wno-dev -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mikmod/install" \
         -DENABLE_STATIC=0 -DENABLE_SDL=1 -DSDL_LIBRARY=-sUSE_SDL=1 -DENABLE_THREADS=0 -DENABLE_DL=0 \
         -DENABLE_ALSA=0 -DENABLE_PULSE=0 -DENABLE_OSS=0 -DENABLE_OPENAL=0 -DENABLE_ESD=0 \
         -DENABLE_NAS=0 -DENABLE_AF=0 -DENABLE_STDOUT=0 -DENABLE_PIPE=0 -DENABLE_AIFF=0 \
