@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run capture test test-sanitize test-O0 fuzz web web-deps \
-        test-web arm arm920t test-arm package-arm clean
+        test-web handheld test-handheld package-handheld clean
 
 all: build
 
@@ -138,43 +138,40 @@ test-web: web
 	MOONLARK_PAGE=$(WEB_PAGE) MOONLARK_CHECKSUMS=$(WEB_BUILD)/native/checksums.txt \
 	    MOONLARK_PNG_DIR=$(WEB_BUILD)/native/png node --test web/test_web.mjs
 
-# 32-bit ARM: Debian's arm-linux-gnueabi cross compiler, a sysroot of Debian's armel libraries
-# (in the ARM build folder), and qemu-arm to run the tests and tools.
-ARM_BUILD ?= build-arm
-ARM_SYSROOT ?= $(ARM_BUILD)/sysroot
+# The handheld: one static program for its ARM920T core (ARMv4T, soft float, EABI), on musl,
+# with SDL 1.2 on the frame buffer and libmikmod on OSS. scripts/handheld-toolchain.sh builds
+# that toolchain from Debian's sources once, into $(HANDHELD_TOOLCHAIN); the build, in
+# $(HANDHELD_BUILD), makes the demo, the capture tool, the benchmark and the tests, and checks
+# every instruction of the programs (scripts/check-arm-arch.sh). Measure a frame's cost on that
+# core with ../shared/armcost/stages.sh $(HANDHELD_BUILD). make clean keeps the toolchain.
+HANDHELD_TOOLCHAIN ?= build-toolchain
+HANDHELD_BUILD ?= build-handheld
+HANDHELD_PACKAGES = gcc-arm-linux-gnueabi g++-arm-linux-gnueabi gcc-arm-none-eabi gcc-12-source \
+                    linux-libc-dev-armel-cross dpkg-dev qemu-user
 
-arm: deps
-	./scripts/install-deps.sh g++-arm-linux-gnueabi qemu-user
-	./scripts/arm-sysroot.sh $(ARM_SYSROOT)
-	cmake -S . -B $(ARM_BUILD) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake -DMOONLARK_ARM_SYSROOT=$(ARM_SYSROOT)
-	cmake --build $(ARM_BUILD) -j $(JOBS)
+handheld: deps
+	./scripts/install-deps.sh $(HANDHELD_PACKAGES)
+	./scripts/handheld-toolchain.sh $(HANDHELD_TOOLCHAIN)
+	cmake -S . -B $(HANDHELD_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/handheld.cmake \
+	    -DMOONLARK_TOOLCHAIN=$(abspath $(HANDHELD_TOOLCHAIN))
+	cmake --build $(HANDHELD_BUILD) -j $(JOBS)
 
-# Every test under the emulator but one: VideoWithoutFfmpegNamesThePackage starts the capture
-# tool through the host's env program, which cannot start an ARM binary. The demo's SIGTERM tests
-# give it 2.5 s to start up, so they run alone, after the rest. Then the whole timeline's
-# checksums at 60 fps, ARM against x86-64.
-test-arm: arm arm920t build
-	cd $(ARM_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^Demo\.|VideoWithoutFfmpegNamesThePackage'
-	cd $(ARM_BUILD) && ctest --output-on-failure -R '^Demo\.'
-	./scripts/compare-arm-checksums.sh $(BUILD) $(ARM_BUILD) $(ARM_SYSROOT)
-	./scripts/compare-arm-checksums.sh $(BUILD) $(ARM920T_BUILD) $(ARM_SYSROOT)
+# Every test under qemu-arm emulating a TI925T, an ARMv4T core on which any newer instruction
+# traps, but one: VideoWithoutFfmpegNamesThePackage starts the capture tool through the host's
+# env program, which cannot start an ARM binary. The demo's tests, which play it on SDL's dummy
+# drivers until SIGTERM after 2.5 s of start-up, run alone, after the rest. Then the whole
+# timeline's checksums at 60 fps: the static capture tool against x86-64's.
+test-handheld: handheld build
+	cd $(HANDHELD_BUILD) && ctest --output-on-failure -j $(JOBS) \
+	    -E '^Demo\.|VideoWithoutFfmpegNamesThePackage'
+	cd $(HANDHELD_BUILD) && ctest --output-on-failure -R '^Demo\.'
+	./scripts/compare-arm-checksums.sh $(BUILD) $(HANDHELD_BUILD)
 
-# The handheld's own core, an ARM920T (ARMv4T): the engine, the capture tool and the benchmark
-# compiled for it and tuned for it, against the same sysroot (whose libraries qemu runs). An
-# instruction that core lacks fails this build: the compiler and the assembly are held to
-# ARMv4T, and the engine's objects are checked for it. Measure a frame's cost on that core with
-# ../shared/armcost/stages.sh $(ARM920T_BUILD) $(ARM_SYSROOT).
-ARM920T_BUILD ?= build-arm920t
-arm920t: arm
-	cmake -S . -B $(ARM920T_BUILD) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabi.cmake -DMOONLARK_ARM_SYSROOT=$(ARM_SYSROOT) \
-	    -DMOONLARK_ARM_ARCH=armv4t -DMOONLARK_ARM_TUNE=arm920t
-	cmake --build $(ARM920T_BUILD) -j $(JOBS) --target moonlark-capture moonlark-bench
-
-package-arm: arm
-	./scripts/package-arm.sh $(ARM_BUILD) $(ARM_SYSROOT) dist/moonlark-arm.tar.gz
+# dist/moonlark-handheld.tar.gz: the folder moonlark/ to copy onto the handheld's SD card.
+package-handheld: handheld
+	./scripts/package-handheld.sh $(HANDHELD_BUILD) dist/moonlark-handheld.tar.gz
 
 clean:
 	rm -rf $(BUILD) $(CLANG_BUILD) $(SANITIZE_BUILD) $(O0_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) \
-	    $(ARM_BUILD) $(ARM920T_BUILD) dist
+	    $(HANDHELD_BUILD) dist

@@ -164,8 +164,10 @@ libgcc() {
 }
 
 # libstdc++ configured for musl, built outside a GCC tree: its configure reads the thread model's
-# header from ../libgcc/gthr-default.h (GCC's build makes it from gthr-posix.h).
+# header from ../libgcc/gthr-default.h (GCC's build makes it from gthr-posix.h). The C++ wrapper
+# searches the installed headers, which must not shadow the ones being built.
 libstdcxx() {
+    rm -rf "$sys/include/c++"
     cp "$src/gcc/libgcc/gthr-posix.h" "$src/gcc/libgcc/gthr-default.h"
     cd "$work/libstdcxx"
     logged configure.log "$src/gcc/libstdc++-v3/configure" --host=arm-linux-musleabi \
