@@ -94,19 +94,21 @@ void start_music() {
         play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
         return;
     }
-    // Where no driver finds a device, the library settles for its no-sound driver.
-    if (md_driver == &drv_nos) {
-        MikMod_Exit();
-        play_silently("no sound device (the music library found none)");
-        return;
-    }
     music_started = true;
     std::string problem;
     module = load_music_module(MUSIC_FILE, problem);
-    if (module)
-        Player_Start(module);
-    else
+    if (!module) {
         play_silently(problem);
+    } else if (md_driver == &drv_nos) {
+        // Where no driver finds a device (a handheld without /dev/dsp) the library settles for
+        // its no-sound driver, which plays nothing: said as when a device fails to open.
+        Player_Free(module);
+        module = nullptr;
+        play_silently(std::string("no sound device (") + MikMod_strerror(MMERR_OPENING_AUDIO) +
+                      ")");
+    } else {
+        Player_Start(module);
+    }
 }
 
 void stop_music() {
