@@ -16,10 +16,11 @@ Finding the scene time of a dump. The guest's clock runs in real time, but the h
 where the scene clock starts. The board shows the title picture until the tables are built; the
 scene clock starts between the last dump that still shows the title and the first that does
 not (the dumps are taken as fast as qemu answers, a few tens of milliseconds apart). From that
-origin a dump taken at host time h shows a frame begun at a scene time a little before
-h - origin: the capture tool's frames for every millisecond of a window from 1.5 s before to
-0.5 s after are compared with it. The surface is the visible framebuffer, so a dump may catch a
-frame half drawn: each stage is dumped several times and at least one dump must match.
+origin a dump taken at host time h shows a frame begun at a scene time near h - origin: the
+capture tool's frames for every millisecond of a window from 1.5 s before to 1 s after are
+compared with it (stage 0 allowing for its ground, see capture.ground_explained). The surface is
+the visible framebuffer, so a dump may catch a frame half drawn: each stage is dumped several
+times and at least one dump must match.
 """
 
 import argparse
@@ -89,8 +90,8 @@ def sleep_until(moment):
 
 
 def dump_stages(demo, start):
-    """Dumps each stage DUMPS_PER_STAGE times around its DUMP_AT time: for each stage a list of
-    (frame, earliest and latest scene time the dump may show, in ms)."""
+    """Dumps each stage DUMPS_PER_STAGE times from its DUMP_AT time on: for each stage a list of
+    (frame, earliest and latest scene time the dump may show in ms, host time of the dump)."""
     dumps = {}
     for stage, at in DUMP_AT.items():
         sleep_until(start.origin_earliest + at / 1000)
@@ -190,7 +191,7 @@ def run_no_sound(args, title, work):
 
 
 def run_to_launcher(args, scenario, work):
-    """Without the joypad or the screen: the launcher runs at once, before any title."""
+    """Without the joypad or the screen: the launcher runs at once."""
     demo = board.Board(scenario, work, args.kernel, args.initramfs)
     try:
         demo.wait_for_line('^gp2xmenu: ', 60)
@@ -226,6 +227,7 @@ def save_shots(args, start, dumps, found, title, work):
                        check=True)
         shutil.move(os.path.join(png_dir, f'frame_{len(lead_in):05d}.png'),
                     os.path.join(args.shots, f'stage{stage}-capture-{at}ms.png'))
+        shutil.rmtree(png_dir)
 
 
 def describe_matches(start, dumps, found):
