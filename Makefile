@@ -176,7 +176,8 @@ package-handheld: handheld
 # Linux kernel built once beside the toolchain (scripts/boot-kernel.sh, about 6 minutes), an
 # initramfs holding the unpacked package (scripts/boot-initramfs.sh), and tests/boot/boot_test.py,
 # which drives the board through QMP and compares its screen with the desktop capture tool's
-# frames (about 3 minutes). BOOT_SHOTS=DIR also writes the dumps and frames compared as PNGs.
+# frames (about 3 minutes), after tests/boot/capture_test.py has checked that comparison.
+# BOOT_SHOTS=DIR also writes the dumps and frames compared as PNGs.
 BOOT_KERNEL ?= $(HANDHELD_TOOLCHAIN)/kernel
 BOOT_WORK ?= build-boot
 BOOT_SHOTS ?=
@@ -184,6 +185,7 @@ BOOT_PACKAGES = gcc-arm-linux-gnueabi linux-source-6.1 bc bison flex xz-utils cp
                 qemu-system-arm python3-numpy
 test-boot: package-handheld build
 	./scripts/install-deps.sh $(BOOT_PACKAGES)
+	/usr/bin/python3 tests/boot/capture_test.py $(BUILD)/moonlark-capture $(BUILD)
 	./scripts/boot-kernel.sh $(BOOT_KERNEL)
 	./scripts/boot-initramfs.sh $(HANDHELD_TOOLCHAIN) dist/moonlark-handheld.tar.gz \
 	    $(BOOT_WORK)/initramfs.cpio
