@@ -166,6 +166,7 @@ def run_no_sound(args, title, work):
     try:
         demo.wait_for_line(r'^init: starting ', 60)
         watch_start_up(demo, title)
+        demo.wait_for_line("^joypad: its buttons follow the keyboard's digits$", 60)
         demo.press_key('7')
         demo.wait_for_line('^joypad: button 7 ', 5)
         time.sleep(1)

@@ -42,18 +42,14 @@ static void remove_device(const char* path) {
         printf("init: cannot remove %s: %s\n", path, strerror(errno));
 }
 
-// Makes the joypad and a child process that presses its buttons when the host types digits.
+// Makes the joypad, and a child process that presses its buttons when the host types digits.
 static void start_joypad(void) {
-    const int keyboard = open_keyboard();
-    if (keyboard < 0) printf("init: no keyboard: the joypad's buttons cannot be pressed\n");
     const int joypad = make_joypad();
     if (joypad < 0) return;
     printf("init: joypad ready\n");
-    if (keyboard < 0) return;
     const pid_t child = fork();
-    if (child == 0) relay_keys(keyboard, joypad);
+    if (child == 0) relay_keys(joypad);
     if (child < 0) printf("init: cannot start the joypad's key relay: %s\n", strerror(errno));
-    close(keyboard);
 }
 
 static void prepare(const char* scenario) {

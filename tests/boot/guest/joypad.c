@@ -26,15 +26,17 @@ static int keyboard_at(const char* path) {
     unsigned char keys[KEY_MAX / 8 + 1] = {0};
     char name[64] = "";
     ioctl(fd, EVIOCGNAME(sizeof name), name);
-    if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof keys), keys) >= 0 && (keys[KEY_8 / 8] >> (KEY_8 % 8) & 1) &&
-        strcmp(name, JOYPAD_NAME) != 0)
+    if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof keys), keys) >= 0 &&
+        (keys[KEY_8 / 8] >> (KEY_8 % 8) & 1) && strcmp(name, JOYPAD_NAME) != 0)
         return fd;
     close(fd);
     return -1;
 }
 
-int open_keyboard(void) {
-    for (int tries = 0; tries < 50; ++tries) {
+// Waits for the keyboard's event device (the kernel may find it after the first process has
+// started) and opens it.
+static int open_keyboard(void) {
+    for (;;) {
         DIR* dir = opendir("/dev/input");
         for (struct dirent* e; dir && (e = readdir(dir));) {
             char path[300];
@@ -48,7 +50,6 @@ int open_keyboard(void) {
         if (dir) closedir(dir);
         pause_ms(100);
     }
-    return -1;
 }
 
 static int declare(int fd, unsigned long request, int code) {
@@ -109,7 +110,10 @@ static int button_of_key(int code) {
     return -1;
 }
 
-void relay_keys(int keyboard, int joypad) {
+void relay_keys(int joypad) {
+    const int keyboard = open_keyboard();
+    printf("joypad: its buttons follow the keyboard's digits\n");
+    fflush(stdout);
     for (;;) {
         struct input_event e;
         if (read(keyboard, &e, sizeof e) != (ssize_t)sizeof e) {
