@@ -17,20 +17,14 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The demo reads its data files from the current directory: run it where the build put them.
-# A 320x240 window is tiny on a desktop screen, so the SDL 1.2 layer scales it 3x, sharply,
-# unless the user already chose otherwise. FULLSCREEN=1 starts it fullscreen. Without a display
-# the demo is made into a video.
+# FULLSCREEN=1 starts it fullscreen. Without a display the demo is made into a video.
 FULLSCREEN ?= $(MOONLARK_FULLSCREEN)
 run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): making a video instead."; \
 	    $(MAKE) --no-print-directory capture; \
 	else \
-	    cd $(BUILD) && \
-	    SDL12COMPAT_WINDOW_SCALING=$${SDL12COMPAT_WINDOW_SCALING:-3} \
-	    SDL12COMPAT_SCALE_METHOD=$${SDL12COMPAT_SCALE_METHOD:-nearest} \
-	    MOONLARK_FULLSCREEN="$(FULLSCREEN)" \
-	    ./moonlark; \
+	    cd $(BUILD) && MOONLARK_FULLSCREEN="$(FULLSCREEN)" ./moonlark; \
 	fi
 
 # The whole demo with its music as a video file, frames enlarged 3x. VIDEO_PRESET=medium (or
@@ -72,7 +66,7 @@ test-deb: deb
 # the sanitizers, the whole-demo checksums from an unoptimised build, and a minute of each fuzz
 # target. Every build must give the frames the whole-demo checksum test pins: a difference
 # means undefined behaviour somewhere. The Debian package is made and checked once, after the
-# first build's tests (test-deb, about 10 s).
+# first build's tests (test-deb).
 CLANG_BUILD ?= build-clang
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

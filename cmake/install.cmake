@@ -81,8 +81,8 @@ add_custom_target(install_files ALL DEPENDS ${generated} ${PACKAGING}/moonlark-c
 install(PROGRAMS ${PACKAGING}/moonlark DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS moonlark-capture RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS moonlark RUNTIME DESTINATION ${MOONLARK_INSTALL_DEMO})
-install(FILES data/moonlark.mod data/ziriraza.3do data/gp2x.3do
-        DESTINATION ${MOONLARK_INSTALL_DATA})
+list(TRANSFORM MOONLARK_DATA_FILES PREPEND data/ OUTPUT_VARIABLE installed_data)
+install(FILES ${installed_data} DESTINATION ${MOONLARK_INSTALL_DATA})
 install(FILES packaging/moonlark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size IN LISTS ICON_SIZES)
   install(FILES ${PACKAGING}/icons/${size}/moonlark.png
@@ -96,7 +96,7 @@ install(FILES packaging/copyright ${PACKAGING}/changelog.gz DESTINATION ${CMAKE_
 # the libraries' packages from the binaries. For SDL 1.2 that is libsdl1.2debian, which either
 # package provides: the classic library, or the layer over SDL 2 (libsdl1.2-compat-shim). The
 # layer is named first, so apt prefers it: the demo is built and tested with it, and only it
-# enlarges the window (the launcher's SDL12COMPAT_* settings).
+# enlarges the window (the demo's SDL12COMPAT_* defaults).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME moonlark)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -1,11 +1,11 @@
 #include "fx2d/effects.hpp"
 
 #include "assets/pictures.hpp"
+#include "core/demo_state.hpp"
+#include "core/frame.hpp"
+#include "core/platform.hpp"
 #include "fx2d/paint.hpp"
-#include "fx2d/pixels.hpp"
 #include "fx2d/tables.hpp"
-#include "shell/platform.hpp"
-#include "shell/timeline.hpp"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ void draw_tunnel(uint16_t* frame, const uint16_t* ramp) {
     uint16_t turned[256];
     for (int32_t i = 0; i < 256; ++i)
         turned[i] = ramp[(t + i) & 0xFF];
-    paint_by_index(frame, tunnel_spiral, SCREEN_PIXELS, turned);
+    paint_by_index(frame, tunnel_spiral, FRAME_PIXELS, turned);
 }
 
 void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
@@ -28,10 +28,10 @@ void draw_sine_layers(uint16_t* frame, const uint16_t* ramp) {
     uint16_t wrapped[SINE_INDEX_LIMIT];
     for (int32_t i = 0; i < SINE_INDEX_LIMIT; ++i)
         wrapped[i] = ramp[i & 0xFF];
-    for (int32_t y = 0; y < SCREEN_HEIGHT; ++y) {
+    for (int32_t y = 0; y < FRAME_HEIGHT; ++y) {
         const int32_t drift = m + y; // the row's first drift entry
-        paint_by_index_sum(frame + y * SCREEN_WIDTH, column_sine_bytes,
-                           drift_sine_bytes[drift & 3] + (drift & ~3), SCREEN_WIDTH,
+        paint_by_index_sum(frame + y * FRAME_WIDTH, column_sine_bytes,
+                           drift_sine_bytes[drift & 3] + (drift & ~3), FRAME_WIDTH,
                            wrapped + row_sine_table[y]);
     }
 }
@@ -45,8 +45,8 @@ void draw_ground(uint16_t* frame) {
     // frame row shows one texture row, chosen by its depth.
     const int32_t t = static_cast<int32_t>(platform_ticks()) >> 4;
     for (int32_t y = 0; y < GROUND_ROWS; ++y) {
-        const int32_t v = (ground_map[y * SCREEN_WIDTH].depth + t) & 127;
-        paint_by_index(frame + y * SCREEN_WIDTH, ground_column + y * SCREEN_WIDTH, SCREEN_WIDTH,
+        const int32_t v = (ground_map[y * FRAME_WIDTH].depth + t) & 127;
+        paint_by_index(frame + y * FRAME_WIDTH, ground_column + y * FRAME_WIDTH, FRAME_WIDTH,
                        ground_texture + v * 128);
     }
 }

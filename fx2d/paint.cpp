@@ -1,6 +1,6 @@
 #include "fx2d/paint.hpp"
 
-#include "fx2d/pixels.hpp"
+#include "core/frame.hpp"
 
 #include <bit>
 #include <cstring>

@@ -1,9 +1,9 @@
 #include "fx2d/radial_blur.hpp"
 
-#include "fx2d/convert.hpp"
-#include "fx2d/pixels.hpp"
+#include "core/demo_state.hpp"
+#include "core/frame.hpp"
+#include "core/numbers.hpp"
 #include "fx2d/tables.hpp"
-#include "shell/timeline.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -17,11 +17,12 @@ constexpr uint32_t CHANNELS = plane_pixel(0xFF, 0xFF, 0xFF);
 
 // This call's blurred pixels, row-major like the planes, each written as it is blurred:
 // where every pixel finds its samples. Nothing reads a pixel of an earlier call.
-uint32_t working[SCREEN_PIXELS];
+uint32_t working[FRAME_PIXELS];
 
-// The RGB565 colour of a blurred pixel (bits 28 and up are clear).
-uint32_t rgb565(uint32_t packed) {
-    return (packed & 0xF8) << 8 | (packed >> 7 & 0x7E0) | packed >> 23;
+// The RGB565 colour of a blurred pixel, whose channels are below 256.
+uint16_t rgb565_of_blurred(uint32_t packed) {
+    return rgb565_of_rgb888(packed & 0xFF, packed >> PLANE_GREEN_SHIFT & 0xFF,
+                            packed >> PLANE_BLUE_SHIFT);
 }
 
 // One packed pixel blurred from itself and its three samples.
@@ -65,7 +66,7 @@ template <int32_t STEP>
                                               const uint32_t* s3) {
     const uint32_t v = blurred(row.picture[STEP * dx], *s1, *s2, *s3);
     row.blurred[STEP * dx] = v;
-    row.frame[STEP * dx] = static_cast<uint16_t>(rgb565(v));
+    row.frame[STEP * dx] = rgb565_of_blurred(v);
 }
 
 template <int32_t STEP> void blur_row(const QuadrantRow<STEP>& row) {
@@ -93,12 +94,12 @@ template <int32_t STEP> void blur_row(const QuadrantRow<STEP>& row) {
 template <int32_t ROW_STEP, int32_t COLUMN_STEP>
 void blur_part(int32_t row, int32_t dy, int32_t first_column, int32_t columns, uint16_t* frame) {
     const auto& maps = ROW_STEP == COLUMN_STEP ? zoom_map_a : zoom_map_b;
-    const int32_t start = row * SCREEN_WIDTH + first_column;
+    const int32_t start = row * FRAME_WIDTH + first_column;
     QuadrantRow<COLUMN_STEP> part{
         colour_planes + start, working + start, frame + start, {}, columns};
     bool on_own_row = false;
     for (int32_t k = 0; k < ZOOM_LEVELS; ++k) {
-        const int32_t offset = COLUMN_STEP * maps[k][dy * SCREEN_WIDTH]; // whole rows
+        const int32_t offset = COLUMN_STEP * maps[k][dy * FRAME_WIDTH]; // whole rows
         part.sample[k] = working + start + offset;
         on_own_row |= offset == 0;
     }
@@ -118,7 +119,8 @@ BlurCentre blur_centre(int32_t clock, int32_t variant) {
         trunc_saturating((static_cast<double>(variant) * std::sin(t / 112.0)) * 120.0);
     // Only variants beyond -1..1 can reach past the screen; the centre then stops at its edge,
     // where the quadrants on the far side have no rows and every sample stays in the planes.
-    return {160 + cx, 120 + std::clamp(cy, -120, 120)};
+    return {FRAME_CENTRE_COLUMN + cx,
+            FRAME_CENTRE_ROW + std::clamp(cy, -FRAME_CENTRE_ROW, FRAME_CENTRE_ROW)};
 }
 
 void draw_radial_blur(uint16_t* frame, int32_t variant) {
@@ -128,10 +130,10 @@ void draw_radial_blur(uint16_t* frame, int32_t variant) {
     // together: the rows above the centre upwards, then the rows below it downwards.
     for (int32_t row = y - 1; row >= 0; --row) {
         blur_part<-1, -1>(row, y - 1 - row, x - 1, x, frame);
-        blur_part<-1, +1>(row, y - 1 - row, x, SCREEN_WIDTH - x, frame);
+        blur_part<-1, +1>(row, y - 1 - row, x, FRAME_WIDTH - x, frame);
     }
-    for (int32_t row = y; row < SCREEN_HEIGHT; ++row) {
-        blur_part<+1, +1>(row, row - y, x, SCREEN_WIDTH - x, frame);
+    for (int32_t row = y; row < FRAME_HEIGHT; ++row) {
+        blur_part<+1, +1>(row, row - y, x, FRAME_WIDTH - x, frame);
         blur_part<+1, -1>(row, row - y, x - 1, x, frame);
     }
 }

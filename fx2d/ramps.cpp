@@ -1,5 +1,7 @@
 #include "fx2d/ramps.hpp"
 
+#include "core/frame.hpp"
+
 uint16_t ramp_bank[RAMP_SLOTS * RAMP_SIZE];
 
 namespace {
@@ -62,9 +64,8 @@ void build_ramp(uint16_t* ramp, uint32_t start, uint32_t end, int32_t first, int
         red += red_step;
         green += green_step;
         blue += blue_step;
-        ramp[i] =
-            static_cast<uint16_t>((static_cast<int32_t>(red) << 11) |
-                                  (static_cast<int32_t>(green) << 5) | static_cast<int32_t>(blue));
+        ramp[i] = rgb565(static_cast<int32_t>(red), static_cast<int32_t>(green),
+                         static_cast<int32_t>(blue));
     }
 }
 

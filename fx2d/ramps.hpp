@@ -5,6 +5,14 @@
 inline constexpr int32_t RAMP_SLOTS = 13;
 inline constexpr int32_t RAMP_SIZE = 256;
 
+// The slots the stages draw with: the height grids' and the emblem's shades, the tunnel's and
+// the layered sines' colours.
+inline constexpr int32_t RAMP_GROUND_GRID = 1;
+inline constexpr int32_t RAMP_RIPPLES = 2;
+inline constexpr int32_t RAMP_TUNNEL = 4;
+inline constexpr int32_t RAMP_SINE_LAYERS = 5;
+inline constexpr int32_t RAMP_EMBLEM = 6;
+
 // Slot k's entry i at k * 256 + i. Zero until build_all_ramps; read-only afterwards.
 extern uint16_t ramp_bank[RAMP_SLOTS * RAMP_SIZE];
 

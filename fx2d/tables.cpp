@@ -1,7 +1,7 @@
 #include "fx2d/tables.hpp"
 
 #include "assets/pictures.hpp"
-#include "fx2d/convert.hpp"
+#include "core/numbers.hpp"
 
 #include <cmath>
 
@@ -12,16 +12,16 @@ int32_t grid_diagonal_wave_table[2048];
 int32_t grid_column_wave_table[2048];
 int32_t grid_row_wave_table[2048];
 int32_t reciprocal_table[4096];
-GroundPair ground_map[SCREEN_PIXELS];
-TunnelPair tunnel_map[SCREEN_PIXELS];
-int16_t zoom_map_a[ZOOM_LEVELS][SCREEN_PIXELS];
-int16_t zoom_map_b[ZOOM_LEVELS][SCREEN_PIXELS];
-uint32_t colour_planes[SCREEN_PIXELS];
-alignas(4) uint8_t tunnel_spiral[SCREEN_PIXELS];
-alignas(4) uint8_t column_sine_bytes[SCREEN_WIDTH];
+GroundPair ground_map[FRAME_PIXELS];
+TunnelPair tunnel_map[FRAME_PIXELS];
+int16_t zoom_map_a[ZOOM_LEVELS][FRAME_PIXELS];
+int16_t zoom_map_b[ZOOM_LEVELS][FRAME_PIXELS];
+uint32_t colour_planes[FRAME_PIXELS];
+alignas(4) uint8_t tunnel_spiral[FRAME_PIXELS];
+alignas(4) uint8_t column_sine_bytes[FRAME_WIDTH];
 alignas(4) uint8_t drift_sine_bytes[4][1024];
-alignas(4) uint8_t ground_column[GROUND_ROWS * SCREEN_WIDTH];
-uint16_t backdrop_picture[SCREEN_PIXELS];
+alignas(4) uint8_t ground_column[GROUND_ROWS * FRAME_WIDTH];
+uint16_t backdrop_picture[FRAME_PIXELS];
 
 namespace {
 
@@ -80,12 +80,12 @@ void build_reciprocal_table() {
 // which differs from the integer quotient in a few entries. The ground effect reads rows 0..179;
 // row 200 (y = 0) divides by zero and holds saturated values nothing reads.
 void build_ground_map() {
-    for (int32_t row = 0; row < SCREEN_HEIGHT; ++row) {
+    for (int32_t row = 0; row < FRAME_HEIGHT; ++row) {
         const int32_t y = row - 200;
         const double inverse = 1.0 / std::sqrt(static_cast<double>(y * y));
-        for (int32_t column = 0; column < SCREEN_WIDTH; ++column) {
-            const int32_t x = column - 160;
-            GroundPair& pair = ground_map[row * SCREEN_WIDTH + column];
+        for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
+            const int32_t x = column - FRAME_CENTRE_COLUMN;
+            GroundPair& pair = ground_map[row * FRAME_WIDTH + column];
             pair.depth = static_cast<int16_t>(trunc_saturating(inverse * 16384.0) & 127);
             pair.lateral = static_cast<int16_t>(trunc_saturating((inverse * x) * 128.0));
         }
@@ -97,14 +97,14 @@ void build_ground_map() {
 // units per half turn (so the byte wraps twice per turn). At the centre the distance
 // saturates (byte 255) and the angle is 0. Read by the tunnel effect.
 void build_tunnel_map() {
-    for (int32_t row = 0; row < SCREEN_HEIGHT; ++row) {
-        const int32_t y = row - 120;
-        for (int32_t column = 0; column < SCREEN_WIDTH; ++column) {
-            const int32_t x = column - 160;
+    for (int32_t row = 0; row < FRAME_HEIGHT; ++row) {
+        const int32_t y = row - FRAME_CENTRE_ROW;
+        for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
+            const int32_t x = column - FRAME_CENTRE_COLUMN;
             const double inverse = 1.0 / std::sqrt(static_cast<double>(x * x + y * y));
             const double angle =
                 (std::atan2(static_cast<double>(y), static_cast<double>(x)) * 256.0) / DEMO_PI;
-            TunnelPair& pair = tunnel_map[row * SCREEN_WIDTH + column];
+            TunnelPair& pair = tunnel_map[row * FRAME_WIDTH + column];
             pair.distance = static_cast<uint8_t>(trunc_saturating(inverse * 6144.0) & 0xFF);
             pair.angle = static_cast<uint8_t>(trunc_saturating(angle) & 0xFF);
         }
@@ -115,11 +115,11 @@ void build_tunnel_map() {
 // takes stored row 239 - r, and a 256-wide picture repeats its columns 0..63 at 256..319.
 // Values 0..248 (red, blue) and 0..252 (green). Read by the radial blur.
 void load_planes(const uint16_t* picture, int32_t width) {
-    for (int32_t row = 0; row < SCREEN_HEIGHT; ++row) {
-        for (int32_t column = 0; column < SCREEN_WIDTH; ++column) {
-            const uint16_t texel = picture[(239 - row) * width + column % width];
-            colour_planes[row * SCREEN_WIDTH + column] =
-                plane_pixel((texel >> 11) << 3, ((texel >> 5) & 63) << 2, (texel & 31) << 3);
+    for (int32_t row = 0; row < FRAME_HEIGHT; ++row) {
+        for (int32_t column = 0; column < FRAME_WIDTH; ++column) {
+            const uint16_t texel = picture[(FRAME_HEIGHT - 1 - row) * width + column % width];
+            colour_planes[row * FRAME_WIDTH + column] = plane_pixel(
+                rgb565_red(texel) << 3, rgb565_green(texel) << 2, rgb565_blue(texel) << 3);
         }
     }
 }
@@ -129,15 +129,15 @@ void load_planes(const uint16_t* picture, int32_t width) {
 // so every negative part moves at least one pixel once j or i reaches 4. Values -9640..9240
 // (level 1). Level k reaches about 1/2^(k+2) of the way to the blur centre. Read by the blur.
 void build_zoom_maps() {
-    for (int32_t j = 0; j < SCREEN_HEIGHT; ++j) {
-        for (int32_t i = 0; i < SCREEN_WIDTH; ++i) {
+    for (int32_t j = 0; j < FRAME_HEIGHT; ++j) {
+        for (int32_t i = 0; i < FRAME_WIDTH; ++i) {
             const int32_t rows = j / 4, columns = -(i / 4);
             for (int32_t k = 1; k <= ZOOM_LEVELS; ++k) {
                 const int32_t across = columns >> k;
-                zoom_map_a[k - 1][j * SCREEN_WIDTH + i] =
-                    static_cast<int16_t>((-rows >> k) * SCREEN_WIDTH + across);
-                zoom_map_b[k - 1][j * SCREEN_WIDTH + i] =
-                    static_cast<int16_t>((rows >> k) * SCREEN_WIDTH + across);
+                zoom_map_a[k - 1][j * FRAME_WIDTH + i] =
+                    static_cast<int16_t>((-rows >> k) * FRAME_WIDTH + across);
+                zoom_map_b[k - 1][j * FRAME_WIDTH + i] =
+                    static_cast<int16_t>((rows >> k) * FRAME_WIDTH + across);
             }
         }
     }
@@ -145,18 +145,18 @@ void build_zoom_maps() {
 
 // The effects' prepared tables (tables.hpp says what each holds), from the maps and pictures.
 void build_prepared_tables() {
-    for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
+    for (int32_t p = 0; p < FRAME_PIXELS; ++p)
         tunnel_spiral[p] = static_cast<uint8_t>(tunnel_map[p].distance + tunnel_map[p].angle);
-    for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
+    for (int32_t x = 0; x < FRAME_WIDTH; ++x)
         column_sine_bytes[x] = static_cast<uint8_t>(column_sine_table[x]);
     for (int32_t k = 0; k < 4; ++k)
         for (int32_t i = 0; i < 1024; ++i)
             drift_sine_bytes[k][i] = static_cast<uint8_t>(drift_sine_table[i + k]);
-    for (int32_t p = 0; p < GROUND_ROWS * SCREEN_WIDTH; ++p)
+    for (int32_t p = 0; p < GROUND_ROWS * FRAME_WIDTH; ++p)
         ground_column[p] = static_cast<uint8_t>(ground_map[p].lateral & 127);
-    for (int32_t y = 0; y < SCREEN_HEIGHT; ++y)
-        for (int32_t x = 0; x < SCREEN_WIDTH; ++x)
-            backdrop_picture[y * SCREEN_WIDTH + x] =
+    for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
+        for (int32_t x = 0; x < FRAME_WIDTH; ++x)
+            backdrop_picture[y * FRAME_WIDTH + x] =
                 landscape_texture[(255 - y) * 256 + ((x - 160) & 0xFF)];
 }
 
@@ -173,5 +173,5 @@ void build_effect_tables() {
 }
 
 void load_planes_from_image() {
-    load_planes(closing_picture, 320);
+    load_planes(closing_picture, FRAME_WIDTH);
 }

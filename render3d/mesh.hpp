@@ -4,6 +4,12 @@
 // A Mesh is built once at start-up (from a mesh file or procedurally) and never freed. Per
 // frame the scene path may change its pose and the z of its vertices; everything else is
 // read only. Its normals are never recomputed, not even when the heights change.
+//
+// The records hold every field of the object model, also those that nothing reads (a vertex's
+// tag, a corner's u and v, a face's shade, the edges): they are part of the model as defined,
+// and stay.
+#include "core/numbers.hpp"
+
 #include <cstdint>
 #include <vector>
 
@@ -77,17 +83,6 @@ struct Mesh {
     float rotation[3] = {0, 0, 0}; // radians about x, y, z
     float position[3] = {0, 0, 0}; // model units, added after rotation
 };
-
-// a + b, a - b and a * b, each wrapping to 32 bits as two's-complement hardware does.
-inline int32_t wrap_add(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-inline int32_t wrap_sub(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-inline int32_t wrap_mul(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
 
 // (a.y*b.z - a.z*b.y, a.z*b.x - a.x*b.z, a.x*b.y - a.y*b.x), wrapping to 32 bits.
 Vec3 vec_cross(Vec3 a, Vec3 b);

@@ -1,6 +1,6 @@
 #include "render3d/mesh_file.hpp"
 
-#include "fx2d/convert.hpp"
+#include "core/numbers.hpp"
 
 #include <cerrno>
 #include <cstdio>

@@ -98,7 +98,7 @@ void build_grid(Mesh& mesh, int32_t n, Material material, float z) {
     set_pose(mesh, 0, 0, 0, 0, 0, z);
     mesh.materials = {material};
     set_material(mesh, 0, mesh.face_count - 1, 0);
-    if (n == 3) mesh_reverse_winding(mesh);
+    if (n == OBJECT_RIPPLES) mesh_reverse_winding(mesh);
     mesh_face_normals(mesh, 1);
     mesh_vertex_normals(mesh);
 }
@@ -135,19 +135,19 @@ std::string build_object(Mesh& mesh, int32_t n) {
     Mesh built;
     std::string error;
     switch (n) {
-    case 0:
+    case OBJECT_GROUND_GRID:
         build_grid(built, n, ramp_material(1), 256.0f);
         break;
-    case 1:
+    case OBJECT_SINE_FIELD:
         build_grid(built, n, texture_material(violet_light_map), 256.0f);
         break;
-    case 2:
+    case OBJECT_EMBLEM:
         error = build_emblem(built);
         break;
-    case 3:
+    case OBJECT_RIPPLES:
         build_grid(built, n, texture_material(violet_light_map), 384.0f);
         break;
-    case 6:
+    case OBJECT_CONSOLE:
         error = build_console(built);
         break;
     default:

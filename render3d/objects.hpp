@@ -7,6 +7,11 @@
 
 // Objects 0, 1 and 3 are height grids, 2 and 6 come from mesh files; 4 and 5 stay all zero.
 inline constexpr int32_t OBJECT_COUNT = 7;
+inline constexpr int32_t OBJECT_GROUND_GRID = 0; // Gouraud-shaded grid over the ground
+inline constexpr int32_t OBJECT_SINE_FIELD = 1;  // grid whose heights follow sine waves
+inline constexpr int32_t OBJECT_EMBLEM = 2;      // the mesh of ziriraza.3do
+inline constexpr int32_t OBJECT_RIPPLES = 3;     // grid the rain falls on
+inline constexpr int32_t OBJECT_CONSOLE = 6;     // the mesh of gp2x.3do, textured by material
 extern Mesh object_table[OBJECT_COUNT];
 
 // Height grids: 33 x 33 vertices, x and y from -160 to 160 in steps of 10, two faces a square.

@@ -1,10 +1,13 @@
 #include "render3d/raster.hpp"
 
+#include "render3d/raster_internal.hpp"
+
 #include "assets/pictures.hpp"
-#include "fx2d/pixels.hpp"
+#include "core/frame.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/face_order.hpp"
+#include "render3d/transform.hpp"
 
 #include <algorithm>
 
@@ -22,12 +25,6 @@ namespace {
 // The violet light map as the environment fill's fixed texture: 64 x 64 texels.
 const Texture VIOLET_LIGHT{2, violet_light_map};
 
-// The change per step of a quantity that changes by `change` over `steps` steps:
-// (change * 65536 / steps) >> 16, the product wrapping to 32 bits.
-int32_t per_step(int32_t change, int32_t steps) {
-    return wrap_mul(change, reciprocal(steps)) >> 16;
-}
-
 // One edge of a triangle while it is walked down the scanlines.
 template <int N> struct EdgeWalk {
     int32_t at[N + 1];    // x in 24.8, then the attributes x 256, at the current scanline
@@ -42,7 +39,7 @@ template <int N> EdgeWalk<N> edge_walk(const FillVertex& top, const FillVertex& 
         const int32_t from = k == 0 ? top.x : top.a[k - 1];
         const int32_t to = k == 0 ? bottom.x : bottom.a[k - 1];
         edge.at[k] = from << 8;
-        edge.slope[k] = dy == 0 ? 0 : per_step(wrap_sub(to, from) << 8, dy);
+        edge.slope[k] = dy == 0 ? 0 : slope(wrap_sub(to, from) << 8, reciprocal(dy));
     }
     return edge;
 }
@@ -138,12 +135,12 @@ template <int N, class Rule>
     const EdgeWalk<N>& l = a_left ? a : b;
     const EdgeWalk<N>& r = a_left ? b : a;
     const int32_t width_reciprocal = reciprocal(right - left);
-    int32_t slope[N], value[N];
+    int32_t step[N], value[N];
     for (int k = 0; k < N; ++k) {
-        slope[k] = wrap_mul(wrap_sub(r.at[k + 1], l.at[k + 1]), width_reciprocal) >> 16;
-        value[k] = wrap_add(l.at[k + 1], wrap_mul(slope[k], first - left + 1));
+        step[k] = slope(wrap_sub(r.at[k + 1], l.at[k + 1]), width_reciprocal);
+        value[k] = wrap_add(l.at[k + 1], wrap_mul(step[k], first - left + 1));
     }
-    rule.fill(row + first, end - first, value, slope);
+    rule.fill(row + first, end - first, value, step);
 }
 
 // Fills `rows` frame rows from `row` on between the two edges, which are at the scanline of
@@ -200,12 +197,12 @@ template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule
     for (; job.rows > 0; --job.rows, job.row += FRAME_WIDTH) {
         const int32_t first = job.x_left >> 8, width = (job.x_right >> 8) - first; // 0..319
         if (width > 0) {
-            int32_t slope[N], value[N];
+            int32_t step[N], value[N];
             for (int k = 0; k < N; ++k) {
-                slope[k] = wrap_mul(job.across[k], job.reciprocals[width]) >> 16;
-                value[k] = wrap_add(job.left[k], slope[k]);
+                step[k] = slope(job.across[k], job.reciprocals[width]);
+                value[k] = wrap_add(job.left[k], step[k]);
             }
-            rule.fill(job.row + first, width, value, slope);
+            rule.fill(job.row + first, width, value, step);
         }
         job.x_left = wrap_add(job.x_left, job.x_left_slope);
         job.x_right = wrap_add(job.x_right, job.x_right_slope);
@@ -220,6 +217,7 @@ template <int N, class Rule> void fill_inside_rows(InsideRows<N> job, const Rule
 // The texture fill's rows drawn by the ARM row loop: offsets the assembly relies on.
 static_assert(offsetof(InsideRows<2>, x_left) == 16 && offsetof(InsideRows<2>, left_slope) == 24 &&
               offsetof(InsideRows<2>, row) == 48 && offsetof(InsideRows<2>, reciprocals) == 60);
+static_assert(FRAME_PITCH == 640);
 extern "C" void fill_inside_rows_light_map_arm(InsideRows<2>* rows);
 
 void fill_inside_rows(InsideRows<2> job, const LightMapRule& rule) {
@@ -307,8 +305,8 @@ template <class Int, int N, class Rule>
 // Fills the triangle with N interpolated attributes, coloured by `rule`. No half-pixel
 // offsets: scanline y(T) starts and ends at x(T) and stays empty.
 template <int N, class Rule>
-void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                   const Rule& rule, uint16_t* frame) {
+void fill_by_rule(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                  const Rule& rule, uint16_t* frame) {
     // Insertion sort by y: corners on the same row keep their stored order.
     const FillVertex* v[3] = {&c0, &c1, &c2};
     if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
@@ -320,19 +318,6 @@ void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex&
     if (t.y == b.y) return; // one scanline, every span empty
     if (tame(t) && tame(m) && tame(b)) return fill_parts<int32_t, N>(t, m, b, rule, frame);
     fill_parts<int64_t, N>(t, m, b, rule, frame);
-}
-
-// fill_shaded_triangle and fill_textured_triangle with the corners wherever they are held.
-void fill_shaded(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                 const uint16_t* ramp, uint16_t* frame) {
-    fill_triangle<1>(c0, c1, c2, RampRule{ramp}, frame);
-}
-
-void fill_textured(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
-                   const Texture& texture, uint16_t* frame) {
-    if (texture.shift == 2)
-        return fill_triangle<2>(c0, c1, c2, LightMapRule{texture.pixels}, frame);
-    fill_triangle<2>(c0, c1, c2, TextureRule(texture), frame);
 }
 
 // The corners of this draw call's faces by vertex: projected position and attributes (the
@@ -385,12 +370,12 @@ void fill_faces(const FaceFill& fill) {
         const FillVertex& c2 = fill_vertices[f.vertex[2]];
         if (fill.culled && !faces_viewer(c0, c1, c2)) continue;
         if (fill.ramp) {
-            fill_shaded(c0, c1, c2, fill.ramp, fill.frame);
+            fill_triangle(c0, c1, c2, fill.ramp, fill.frame);
             continue;
         }
         const Texture* texture =
             fill.by_material ? material_texture(mesh, mesh.faces[face_order[k]]) : &VIOLET_LIGHT;
-        if (texture) fill_textured(c0, c1, c2, *texture, fill.frame);
+        if (texture) fill_triangle(c0, c1, c2, *texture, fill.frame);
     }
 }
 
@@ -444,13 +429,15 @@ int32_t texel_index(int32_t u, int32_t v, int32_t shift) {
     return (row << side_bits) + column;
 }
 
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame) {
-    fill_shaded(corners[0], corners[1], corners[2], ramp, frame);
+void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                   const uint16_t* ramp, uint16_t* frame) {
+    fill_by_rule<1>(c0, c1, c2, RampRule{ramp}, frame);
 }
 
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
-                            uint16_t* frame) {
-    fill_textured(corners[0], corners[1], corners[2], texture, frame);
+void fill_triangle(const FillVertex& c0, const FillVertex& c1, const FillVertex& c2,
+                   const Texture& texture, uint16_t* frame) {
+    if (texture.shift == 2) return fill_by_rule<2>(c0, c1, c2, LightMapRule{texture.pixels}, frame);
+    fill_by_rule<2>(c0, c1, c2, TextureRule(texture), frame);
 }
 
 void draw_mesh(const Mesh& mesh, int32_t ramp_slot_number, uint16_t* frame) {

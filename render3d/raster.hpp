@@ -2,19 +2,15 @@
 // The polygon renderers: draw a transformed and projected Mesh into the 320 x 240 RGB565
 // frame as filled triangles in painter's order, far faces first. No depth is stored.
 #include "render3d/mesh.hpp"
-#include "render3d/transform.hpp"
 
-#include <algorithm>
 #include <cstdint>
-
-inline constexpr int32_t FRAME_WIDTH = 320;
-inline constexpr int32_t FRAME_HEIGHT = 240;
 
 // Fill modes of draw_mesh.
 inline constexpr int32_t FILL_GOURAUD = 8;      // colour ramp indexed by the vertex shades; culled
 inline constexpr int32_t FILL_ENVIRONMENT = 16; // violet light map by environment coordinates
 
-// draw_mesh's fill mode, stored by its caller right before each call.
+// draw_mesh's fill mode, stored by its caller right before each call: part of the renderer's
+// defined interface, as the scene path sets it (from the scene fill mode) and draw_mesh reads it.
 extern int32_t fill_mode;
 
 // Texture coordinates derived from a vertex's rotated normal, each 0..255.
@@ -25,64 +21,8 @@ struct EnvironmentCoordinate {
 // Rebuilt for the Mesh being drawn by every environment-mapped or material fill.
 extern EnvironmentCoordinate environment_coordinates[MESH_MAX_VERTICES];
 
-// u = |(nx >> 9) + 127| & 255, v likewise from ny: about 127 + 128 * the normal's component,
-// folded into 0..255.
-EnvironmentCoordinate environment_coordinate(Vec3 rotated_normal);
-
 // Fills environment_coordinates for the Mesh's vertices from rotated_vertex_normals.
 void compute_environment_coordinates(const Mesh& mesh);
-
-// A triangle corner for the filler: frame column and row, then one or two attributes
-// (shade, or u and v), each 0..255.
-struct FillVertex {
-    int32_t x, y;
-    int32_t a[2];
-};
-
-// 65536 / n truncated toward zero: from the reciprocal table for n in -2048..2047 (65536 for
-// n = 0), computed directly for an edge taller or a span wider than the table.
-int32_t reciprocal(int32_t n);
-
-// A run of frame rows or columns: first .. end - 1.
-struct PixelRange {
-    int32_t first, end;
-};
-
-// Every row of the frame.
-inline constexpr PixelRange ALL_ROWS{0, FRAME_HEIGHT};
-
-// The part of first .. end - 1 within `within`, for first and end of any integer type. The
-// frame test is this with columns 0 .. 319 and rows 0 .. 239: a pixel is written only inside
-// both.
-template <class Int> PixelRange clip_to(Int first, Int end, PixelRange within) {
-    const Int clipped_first = std::clamp<Int>(first, within.first, within.end);
-    const Int clipped_end = std::clamp<Int>(end, clipped_first, within.end);
-    return {static_cast<int32_t>(clipped_first), static_cast<int32_t>(clipped_end)};
-}
-
-// The ramp entry of a running shade (value x 256): shade >> 8, clamped to 0..255.
-int32_t ramp_index(int32_t shade);
-
-// The texel of running coordinates u, v (value x 256) in a texture of 256 >> shift texels a
-// side: row (v >> 8) >> shift and column (u >> 8) >> shift, each masked to the side.
-int32_t texel_index(int32_t u, int32_t v, int32_t shift);
-
-// Whether projected corners p0, p1, p2 (projected points or fill corners) run clockwise on the
-// frame (y down): (x0 - x1)(y2 - y1) - (x2 - x1)(y0 - y1) < 0, wrapping to 32 bits. Zero area
-// faces away.
-template <class Point> bool faces_viewer(const Point& p0, const Point& p1, const Point& p2) {
-    const int32_t c = wrap_sub(wrap_mul(wrap_sub(p0.x, p1.x), wrap_sub(p2.y, p1.y)),
-                               wrap_mul(wrap_sub(p2.x, p1.x), wrap_sub(p0.y, p1.y)));
-    return c < 0;
-}
-
-// Fills a triangle with attribute 0 as the shade, coloured from a 256-entry ramp.
-// Scanline y lands in frame row y + 1; spans exclude their right end.
-void fill_shaded_triangle(const FillVertex (&corners)[3], const uint16_t* ramp, uint16_t* frame);
-
-// Fills a triangle with attributes 0 and 1 as u and v, coloured from the texture.
-void fill_textured_triangle(const FillVertex (&corners)[3], const Texture& texture,
-                            uint16_t* frame);
 
 // Draws the Mesh in fill_mode: FILL_GOURAUD with the ramp of the given bank slot, faces
 // turned away culled; FILL_ENVIRONMENT with the violet light map, every face filled. Needs

@@ -1,15 +1,14 @@
 @ The texture fill's row loop for ARM cores (the handheld's ARM920T): the rows of a triangle
 @ part between a left and a right edge that stay inside the frame's columns and never cross,
 @ as the portable fill_inside_rows in raster.cpp draws them with the 64 x 64 texture rule,
-@ pixel for pixel. It takes a seventh of the environment-mapped field's frame and of the
-@ console's off the portable loop, whose many live values the compiler spills. Only ARMv4T
-@ instructions, so that the build fails here rather than on the handheld.
+@ pixel for pixel, with fewer live values than the compiler manages to keep in registers there.
+@ Only ARMv4T instructions, so that the build fails here rather than on the handheld.
 @
 @ It takes one argument, the InsideRows record (raster.cpp) of its part, whose state it uses
-@ as scratch. Offsets below are that record's, checked there by static_asserts. Per row:
-@ first = x_left >> 8, width = (x_right >> 8) - first (0..319; 0 fills nothing), slope =
-@ (across * reciprocal[width]) >> 16 (product wrapping), and pixel first + j takes left +
-@ (j + 1) * slope; then every edge value moves by its slope.
+@ as scratch. Offsets below are that record's, checked there by static_asserts, as is the
+@ frame's pitch. Per row: first = x_left >> 8, width = (x_right >> 8) - first (0..319; 0 fills
+@ nothing), the span slope = slope(across, reciprocal[width]) of raster_internal.hpp, and pixel
+@ first + j takes left + (j + 1) * slope; then every edge value moves by its slope.
 
         .syntax unified
         .arch   armv4t
@@ -28,6 +27,7 @@
         .equ    R2_ROWS, 52
         .equ    R2_COLOURS, 56
         .equ    R2_RECIPROCALS, 60
+        .equ    FRAME_PITCH, 640        @ bytes from one frame row to the next
 
 @ One pixel: the texel at u and v (r6, r7, shifted left by 16; lr holds 0x1F80) from the texels
 @ at r12 into the frame at r0, then u and v move by their slopes (r8, r9).
@@ -56,7 +56,7 @@ fill_inside_rows_light_map_arm:
         ldr     r5, [r11, #R2_X_RIGHT]
         ldr     r10, [r11, #R2_ROW]
         ldr     r0, [r11, #R2_ROWS]
-        mov     r1, #640
+        mov     r1, #FRAME_PITCH
         mla     r0, r1, r0, r10
         str     r0, [r11, #R2_ROWS]             @ the row after the last
 .Llight_row:
@@ -98,7 +98,7 @@ fill_inside_rows_light_map_arm:
         add     r4, r4, r12
         add     r5, r5, lr
         ldr     r0, [r11, #R2_ROWS]
-        add     r10, r10, #640
+        add     r10, r10, #FRAME_PITCH
         cmp     r10, r0
         bne     .Llight_row
         pop     {r4-r11, lr}

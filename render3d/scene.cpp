@@ -1,10 +1,10 @@
 #include "render3d/scene.hpp"
 
+#include "core/demo_state.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/transform.hpp"
-#include "shell/timeline.hpp"
 
 #include <cmath>
 
@@ -34,6 +34,13 @@ bool due(uint32_t& last, int32_t t, uint32_t interval) {
     if (static_cast<uint32_t>(t) - last < interval) return false;
     last = static_cast<uint32_t>(t);
     return true;
+}
+
+// Hands the posed and projected Mesh to the renderer the timeline chose.
+void draw_selected(const Mesh& mesh, uint16_t* frame) {
+    if (renderer_choice == RENDERER_BY_MATERIAL) return draw_mesh_by_material(mesh, frame);
+    fill_mode = scene_fill_mode;
+    draw_mesh(mesh, scene_ramp_slot, frame);
 }
 
 } // namespace
@@ -97,7 +104,6 @@ void animate_pose(Mesh& mesh, int32_t selector, int32_t t) {
         mesh.position[1] = static_cast<float>(std::sin(t * 0.001953125) * 24.0 + 96.0);
         mesh.rotation[0] = static_cast<float>(DEMO_PI / 2);
         spin(mesh, t);
-        update_ripples(mesh, t);
         break;
     case 6:
         // One turn every 540 * 2 pi ms, the way the spin turns.
@@ -109,16 +115,12 @@ void animate_pose(Mesh& mesh, int32_t selector, int32_t t) {
 }
 
 void animate_and_draw_scene(uint16_t* frame, int32_t variant) {
-    if (variant == 1) update_sine_field(object_table[1], scene_clock);
+    if (variant == 1) update_sine_field(object_table[OBJECT_SINE_FIELD], scene_clock);
     if (scene_selector < 0 || scene_selector >= OBJECT_COUNT) return;
     Mesh& mesh = object_table[scene_selector];
     animate_pose(mesh, scene_selector, scene_clock);
+    if (scene_selector == OBJECT_RIPPLES) update_ripples(mesh, scene_clock);
     transform_vertices(mesh);
     translate_and_project(mesh);
-    if (renderer_choice == 1) {
-        draw_mesh_by_material(mesh, frame);
-    } else {
-        fill_mode = scene_fill_mode;
-        draw_mesh(mesh, scene_ramp_slot, frame);
-    }
+    draw_selected(mesh, frame);
 }

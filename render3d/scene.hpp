@@ -19,10 +19,12 @@ extern GlibcRand ripple_random;
 // Puts the timers and the random numbers back as a fresh process starts with them.
 void reset_ripples();
 
-// variant 1 first updates the sine height field of object 1.
+// The object the scene selector names, posed for the scene clock, projected and drawn by the
+// renderer the timeline chose. Variant 1 first reshapes the sine field (object 1); the rain
+// falls on the ripple grid (object 3) in the frames that draw it.
 void animate_and_draw_scene(uint16_t* frame, int32_t variant);
 
-// Writes the pose of object number `selector` for scene clock t (object 3 also ripples).
+// Writes the pose of object number `selector` for scene clock t.
 void animate_pose(Mesh& mesh, int32_t selector, int32_t t);
 
 // Heights of a height grid from the three grid wave tables, flowing with scene clock t: the

@@ -1,5 +1,7 @@
 #include "render3d/transform.hpp"
 
+#include "core/frame.hpp"
+
 #include <cmath>
 
 Vec3 transformed_vertices[MESH_MAX_VERTICES];
@@ -67,8 +69,8 @@ void translate_and_project(const Mesh& mesh) {
     for (int32_t i = 0; i < mesh.vertex_count; ++i) {
         const Vec3& t = transformed_vertices[i];
         if (t.z <= 0) continue; // no near plane: the point keeps its old position
-        projected_points[i].x = project(t.x, t.z, 160);
-        projected_points[i].y = project(t.y, t.z, 120);
+        projected_points[i].x = project(t.x, t.z, FRAME_CENTRE_COLUMN);
+        projected_points[i].y = project(t.y, t.z, FRAME_CENTRE_ROW);
     }
 }
 

@@ -26,6 +26,7 @@ void toggle_fullscreen() {
 } // namespace
 
 void prepare_window() {
+    setenv("SDL12COMPAT_WINDOW_SCALING", "3", 0);
     setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
 }
 

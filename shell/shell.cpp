@@ -1,13 +1,10 @@
 #include "shell/shell.hpp"
 
 #include "assets/pictures.hpp"
-#include "shell/music_file.hpp"
-#include "shell/platform.hpp"
-#include "shell/startup.hpp"
-#include "shell/timeline.hpp"
+#include "core/platform.hpp"
+#include "shell/engine.hpp"
+#include "shell/music.hpp"
 #include "shell/window.hpp"
-
-#include <mikmod.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,16 +19,14 @@ namespace {
 
 constexpr const char* LAUNCHER_DIR = "/usr/gp2x";
 constexpr const char* LAUNCHER = "/usr/gp2x/gp2xmenu";
-constexpr int FRAME_PITCH = 320 * 2; // bytes per row of the engine's frame
 
 SDL_Surface* screen = nullptr;
 SDL_Joystick* joystick = nullptr;
-MODULE* module = nullptr;
-bool music_started = false; // the music library initialised (there is a device to play on)
 SDL_Event event;
 
-// The engine draws here when the surface's rows are not 640 bytes apart; copied row by row.
-alignas(4) uint16_t own_frame[320 * 240];
+// The engine draws here when the surface's rows are not FRAME_PITCH bytes apart; copied row by
+// row.
+alignas(FRAME_ALIGNMENT) uint16_t own_frame[FRAME_PIXELS];
 uint16_t* current_frame = own_frame;
 
 // Replaces the process with the launcher. Returns only when it cannot be executed, and then
@@ -58,8 +53,8 @@ void unlock_and_present() {
     if (!direct_frame()) {
         const size_t row_bytes = std::min<size_t>(screen->pitch, FRAME_PITCH);
         auto* pixels = static_cast<uint8_t*>(screen->pixels);
-        for (int y = 0; y < 240; ++y)
-            std::memcpy(pixels + y * screen->pitch, own_frame + y * 320, row_bytes);
+        for (int y = 0; y < FRAME_HEIGHT; ++y)
+            std::memcpy(pixels + y * screen->pitch, own_frame + y * FRAME_WIDTH, row_bytes);
     }
     SDL_UnlockSurface(screen);
     SDL_Flip(screen);
@@ -86,36 +81,13 @@ void play_silently(const std::string& problem) {
 
 // Music is optional: without a sound device or without the module the demo runs silently,
 // after one line saying why.
-void start_music() {
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
-    md_mode |= DMODE_SOFT_MUSIC;
-    if (with_probe_messages_hidden([] { return MikMod_Init(""); }) != 0) {
-        play_silently(std::string("no sound device (") + MikMod_strerror(MikMod_errno) + ")");
-        return;
-    }
-    music_started = true;
-    std::string problem;
-    module = load_music_module(MUSIC_FILE, problem);
-    if (!module) {
-        play_silently(problem);
-    } else if (md_driver == &drv_nos) {
-        // Where no driver finds a device (a handheld without /dev/dsp) the library settles for
-        // its no-sound driver, which plays nothing: said as when a device fails to open.
-        Player_Free(module);
-        module = nullptr;
-        play_silently(std::string("no sound device (") + MikMod_strerror(MMERR_OPENING_AUDIO) +
-                      ")");
-    } else {
-        Player_Start(module);
-    }
-}
-
-void stop_music() {
-    if (!music_started) return;
-    Player_Stop();
-    Player_Free(module);
-    MikMod_Exit();
+void start_device_music() {
+    const std::string error =
+        with_probe_messages_hidden([] { return start_music(MusicOutput::DEVICE); });
+    if (!error.empty())
+        play_silently("no sound device (" + error + ")");
+    else if (!music_module_problem().empty())
+        play_silently(music_module_problem());
 }
 
 // Without a display SDL falls back by itself to its offscreen driver, a screen nobody sees;
@@ -171,7 +143,7 @@ bool open_screen_and_joypad() {
         exec_launcher();
         return screen_failed("cannot initialise the screen");
     }
-    screen = SDL_SetVideoMode(320, 240, 16, 0);
+    screen = SDL_SetVideoMode(FRAME_WIDTH, FRAME_HEIGHT, 16, 0);
     if (!screen) {
         exec_launcher();
         return screen_failed("cannot open the 320x240 16-bit screen");
@@ -192,7 +164,7 @@ void run_frame() {
     lock_frame();
     run_timeline();
     unlock_and_present();
-    if (module && Player_Active()) MikMod_Update();
+    advance_music();
     drain_events(); // always to the end, also once the quit flag is set
 }
 
@@ -200,13 +172,13 @@ int run_demo() {
     if (!open_screen_and_joypad()) return 1;
     SDL_ShowCursor(0);
     show_title();
-    if (const std::string error = build_tables_and_objects(); !error.empty()) {
+    if (const std::string error = start_up_engine(); !error.empty()) {
         std::fprintf(stderr, "moonlark: %s\n", error.c_str());
         SDL_Quit();
         return 1;
     }
-    start_time = SDL_GetTicks();
-    start_music();
+    start_timeline(SDL_GetTicks());
+    start_device_music();
     while (quit_flag == 0)
         run_frame();
     SDL_Quit();

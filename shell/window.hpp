@@ -8,8 +8,9 @@
 // this does nothing.
 #include <SDL/SDL.h>
 
-// Before SDL_Init: the frame is scaled with sharp pixels unless the user chose otherwise
-// (SDL12COMPAT_SCALE_METHOD).
+// Before SDL_Init: a 320x240 window is tiny on a desktop screen, so the frame is shown three
+// times larger with sharp pixels, unless the user chose otherwise (SDL12COMPAT_WINDOW_SCALING,
+// SDL12COMPAT_SCALE_METHOD).
 void prepare_window();
 
 // After the video mode is set, before anything is shown: caption, and fullscreen if asked for.

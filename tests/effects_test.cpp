@@ -29,13 +29,13 @@ class Effects : public ::testing::Test {
 
     // A frame prefilled with fill, then drawn at the given scene clock.
     template <typename Draw> static Frame drawn(int32_t clock, Draw draw, uint16_t fill = 0xABCD) {
-        Frame frame(SCREEN_PIXELS, fill);
+        Frame frame(FRAME_PIXELS, fill);
         scene_clock = clock;
         draw(frame.data());
         return frame;
     }
     static uint16_t at(const Frame& frame, int32_t row, int32_t column) {
-        return frame[row * SCREEN_WIDTH + column];
+        return frame[row * FRAME_WIDTH + column];
     }
 
     IdentityRamp ramp;
@@ -50,7 +50,7 @@ TEST_F(Effects, TunnelRunsAlongTheRampOneEntryEvery8Ms) {
     EXPECT_EQ(at(at0, 0, 0), (30 + 53) & 0xFF);
 
     const Frame at8 = drawn(8, tunnel);
-    for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
+    for (int32_t p = 0; p < FRAME_PIXELS; ++p)
         ASSERT_EQ(at8[p], (at0[p] + 1) & 0xFF) << "pixel " << p;
     EXPECT_EQ(drawn(2048, tunnel), at0); // a whole ramp
 }
@@ -85,7 +85,7 @@ TEST_F(Effects, GroundScrollsWithTheTicksAndLeavesTheBottomRows) {
     EXPECT_EQ(at(frame, 0, 0), texel((81 + 100) & 127, -102 & 127));
     EXPECT_EQ(at(frame, 0, 1), texel((81 + 100) & 127, -101 & 127));
     EXPECT_EQ(at(frame, 179, 319), texel((12 + 100) & 127, 969 & 127));
-    EXPECT_TRUE(std::all_of(frame.begin() + 180 * SCREEN_WIDTH, frame.end(),
+    EXPECT_TRUE(std::all_of(frame.begin() + 180 * FRAME_WIDTH, frame.end(),
                             [](uint16_t p) { return p == 0xABCD; }));
 
     fake_ticks = 1600 + 16;

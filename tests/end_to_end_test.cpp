@@ -1,5 +1,6 @@
 // The demo and the capture tool run as a user runs them.
 #include "assets/pictures.hpp"
+#include "core/frame.hpp"
 #include "fx2d/ramps.hpp"
 #include "tests/bad_input.hpp"
 #include "tests/process.hpp"
@@ -152,14 +153,14 @@ TEST(Capture, FirstStageKeepsTheTitleBelowTheGround) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::ifstream in(raw, std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    ASSERT_EQ(bytes.size(), 3u * 153600u);
+    ASSERT_EQ(bytes.size(), 3u * FRAME_BYTES);
     // The ground repaints rows 0-179 only: below them a pixel shows the title or the grid
     // drawn over it (entries of ramp slot 1), never the ground.
     build_all_ramps();
     const std::set<uint16_t> grid(ramp_slot(1), ramp_slot(1) + RAMP_SIZE);
     for (size_t f = 0; f < 3; ++f) {
         for (size_t i = 180 * 320; i < 240 * 320; ++i) {
-            const size_t at = f * 153600 + 2 * i;
+            const size_t at = f * FRAME_BYTES + 2 * i;
             const uint16_t pixel = static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
             ASSERT_TRUE(pixel == title_picture[i] || grid.count(pixel))
                 << "frame " << f << " pixel " << i;

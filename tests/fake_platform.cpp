@@ -1,9 +1,9 @@
 #include "tests/fake_platform.hpp"
 
-#include "shell/platform.hpp"
+#include "core/platform.hpp"
 
 uint32_t fake_ticks = 0;
-alignas(4) uint16_t fake_frame[320 * 240];
+alignas(FRAME_ALIGNMENT) uint16_t fake_frame[FRAME_PIXELS];
 
 uint32_t platform_ticks() {
     return fake_ticks;

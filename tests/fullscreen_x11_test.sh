@@ -23,7 +23,7 @@ done
 SCREEN_W=1280
 SCREEN_H=1024
 BAR=32
-WINDOW=960x720 # the demo's 320x240 scaled 3 times, as make run does
+WINDOW=960x720 # the demo's 320x240 scaled 3 times, as it does by itself on a desktop
 TIMEOUT_TENTHS=300
 
 tmp=$(mktemp -d)
@@ -87,8 +87,8 @@ start_wm || start_wm || start_wm || fail "openbox did not start: $(cat "$tmp/ope
 # Starts the demo from the data folder on this display, in a window unless the words of the
 # environment given say otherwise.
 start_demo() {
-    (cd "$data" && exec env -u WAYLAND_DISPLAY -u MOONLARK_FULLSCREEN SDL_VIDEODRIVER=x11 \
-        SDL12COMPAT_WINDOW_SCALING=3 "$@" "$demo" >"$tmp/demo.log" 2>&1) &
+    (cd "$data" && exec env -u WAYLAND_DISPLAY -u MOONLARK_FULLSCREEN -u SDL12COMPAT_WINDOW_SCALING \
+        SDL_VIDEODRIVER=x11 "$@" "$demo" >"$tmp/demo.log" 2>&1) &
     demo_pid=$!
     wait_until window_or_end && ! ended "$demo_pid" ||
         fail "the demo showed no window: $(cat "$tmp/demo.log")"

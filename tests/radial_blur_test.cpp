@@ -20,14 +20,14 @@ class RadialBlur : public ::testing::Test {
     void TearDown() override { build_effect_tables(); }
 
     static Frame blurred(int32_t clock, int32_t variant, uint16_t fill = 0xABCD) {
-        Frame frame(SCREEN_PIXELS, fill);
+        Frame frame(FRAME_PIXELS, fill);
         scene_clock = clock;
         draw_radial_blur(frame.data(), variant);
         return frame;
     }
     // The colour planes at (row, column) as RGB565.
     static uint16_t source(int32_t row, int32_t column) {
-        const uint32_t pixel = colour_planes[row * SCREEN_WIDTH + column];
+        const uint32_t pixel = colour_planes[row * FRAME_WIDTH + column];
         return static_cast<uint16_t>((plane_red(pixel) >> 3) << 11 |
                                      (plane_green(pixel) >> 2) << 5 | plane_blue(pixel) >> 3);
     }
@@ -65,12 +65,12 @@ TEST_F(RadialBlur, KeepsThe8By8BlockAroundTheCentreUnblurred) {
         const Frame frame = blurred(clock, 1);
         for (int32_t row = c.row - 4; row < c.row + 4; ++row)
             for (int32_t column = c.column - 4; column < c.column + 4; ++column)
-                ASSERT_EQ(frame[row * SCREEN_WIDTH + column], source(row, column))
+                ASSERT_EQ(frame[row * FRAME_WIDTH + column], source(row, column))
                     << "clock " << clock << " at " << row << "," << column;
         int32_t changed = 0;
-        for (int32_t p = 0; p < SCREEN_PIXELS; ++p)
-            changed += frame[p] != source(p / SCREEN_WIDTH, p % SCREEN_WIDTH);
-        EXPECT_GT(changed, SCREEN_PIXELS / 4) << "clock " << clock;
+        for (int32_t p = 0; p < FRAME_PIXELS; ++p)
+            changed += frame[p] != source(p / FRAME_WIDTH, p % FRAME_WIDTH);
+        EXPECT_GT(changed, FRAME_PIXELS / 4) << "clock " << clock;
     }
 }
 
@@ -106,14 +106,14 @@ TEST_F(RadialBlur, StreaksRunOutwardWithinEachQuadrant) {
         fill_planes(0, 0, 0);
         const int32_t row = q.first_row + 8 * q.row_step,
                       column = q.first_column + 8 * q.column_step;
-        const int32_t p = row * SCREEN_WIDTH + column;
+        const int32_t p = row * FRAME_WIDTH + column;
         colour_planes[p] = plane_pixel(248, 252, 248);
         const Frame frame = blurred(0, 1);
         int32_t beyond = 0;
-        for (int32_t i = 0; i < SCREEN_PIXELS; ++i) {
+        for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
             if (frame[i] == 0) continue;
-            const int32_t dy = (i / SCREEN_WIDTH - q.first_row) * q.row_step;
-            const int32_t dx = (i % SCREEN_WIDTH - q.first_column) * q.column_step;
+            const int32_t dy = (i / FRAME_WIDTH - q.first_row) * q.row_step;
+            const int32_t dx = (i % FRAME_WIDTH - q.first_column) * q.column_step;
             ASSERT_GE(dy, 8) << "lit pixel " << i;
             ASSERT_GE(dx, 8) << "lit pixel " << i;
             beyond += dy > 8 && dx > 8;

@@ -1,8 +1,10 @@
-#include "render3d/raster.hpp"
+#include "render3d/raster_internal.hpp"
 
 #include "assets/pictures.hpp"
+#include "core/frame.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
+#include "render3d/transform.hpp"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +34,7 @@ class Raster : public ::testing::Test {
                 ASSERT_EQ(written(r, c), inside(r, c)) << "row " << r << " column " << c;
     }
 
-    std::vector<uint16_t> frame = std::vector<uint16_t>(320 * 240);
+    std::vector<uint16_t> frame = std::vector<uint16_t>(FRAME_PIXELS);
 };
 
 // Ramp entry i is i, so a pixel shows the ramp index it took.
@@ -54,7 +56,7 @@ std::vector<uint16_t> numbered_texels(int32_t side) {
 TEST_F(Raster, FlatTopTriangleStartsOneRowDown) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {{10, 10, {0, 0}}, {20, 10, {0, 0}}, {10, 20, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     expect_coverage(
         [](int32_t r, int32_t c) { return r >= 11 && r <= 20 && c >= 10 && c <= 30 - r; });
 }
@@ -62,7 +64,7 @@ TEST_F(Raster, FlatTopTriangleStartsOneRowDown) {
 TEST_F(Raster, FlatBottomTriangleReachesItsSlopeLate) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {{10, 10, {0, 0}}, {20, 20, {0, 0}}, {10, 20, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     expect_coverage(
         [](int32_t r, int32_t c) { return r >= 13 && r <= 20 && c >= 10 && c <= r - 3; });
 }
@@ -70,7 +72,7 @@ TEST_F(Raster, FlatBottomTriangleReachesItsSlopeLate) {
 TEST_F(Raster, ShadesAdvanceBeforeEachPixel) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {{0, 0, {0, 0}}, {100, 0, {255, 0}}, {0, 100, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     EXPECT_EQ(at(1, 0), 2); // 652 >> 8
     EXPECT_EQ(at(1, 99), 254);
     EXPECT_FALSE(written(1, 100));
@@ -82,7 +84,7 @@ TEST_F(Raster, ShadesAdvanceBeforeEachPixel) {
 TEST_F(Raster, FlatTriangleFillsNothing) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {{10, 50, {0, 0}}, {200, 50, {0, 0}}, {100, 50, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     expect_coverage([](int32_t, int32_t) { return false; });
 }
 
@@ -90,7 +92,7 @@ TEST_F(Raster, EnvironmentTexelsFollowTheCoordinates) {
     const auto texels = numbered_texels(64);
     const Texture texture{2, texels.data()};
     const FillVertex corners[3] = {{10, 10, {0, 0}}, {74, 10, {255, 0}}, {10, 74, {0, 255}}};
-    fill_textured_triangle(corners, texture, frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], texture, frame.data());
     for (int32_t c = 10; c <= 73; ++c)
         EXPECT_EQ(at(11, c), c - 10) << "column " << c;
     EXPECT_FALSE(written(11, 74));
@@ -105,7 +107,7 @@ TEST_F(Raster, EnvironmentTexelsFollowTheCoordinates) {
     const std::vector<uint16_t> first = frame;
     std::fill(frame.begin(), frame.end(), UNWRITTEN);
     const FillVertex reversed[3] = {corners[2], corners[1], corners[0]};
-    fill_textured_triangle(reversed, texture, frame.data());
+    fill_triangle(reversed[0], reversed[1], reversed[2], texture, frame.data());
     EXPECT_EQ(frame, first);
 }
 
@@ -113,7 +115,7 @@ TEST_F(Raster, SmallerTexturesTakeTheirOwnTexelSize) {
     const auto texels = numbered_texels(32);
     const Texture texture{3, texels.data()};
     const FillVertex corners[3] = {{10, 10, {0, 0}}, {74, 10, {255, 0}}, {10, 74, {0, 255}}};
-    fill_textured_triangle(corners, texture, frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], texture, frame.data());
     for (int32_t c = 10; c <= 73; ++c)
         EXPECT_EQ(at(11, c), (c - 10) / 2) << "column " << c;
 }
@@ -121,7 +123,7 @@ TEST_F(Raster, SmallerTexturesTakeTheirOwnTexelSize) {
 TEST_F(Raster, TrianglesCrossingTheBordersAreCutPixelByPixel) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {{-40, -30, {0, 0}}, {400, 100, {0, 0}}, {100, 300, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     EXPECT_TRUE(written(0, 0));
     EXPECT_TRUE(written(120, 319));
     EXPECT_TRUE(written(239, 110));
@@ -133,7 +135,7 @@ TEST_F(Raster, RowsFarOffTheFrameDoNotWrapIntoIt) {
     const auto ramp = identity_ramp();
     const FillVertex corners[3] = {
         {0, 13421772, {0, 0}}, {300, 13421772, {0, 0}}, {0, 13421790, {0, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), frame.data());
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame.data());
     expect_coverage([](int32_t, int32_t) { return false; });
 }
 
@@ -197,9 +199,9 @@ class RasterAgainstReference : public Raster {
     // The fill under test, in either mode.
     void fill(const FillVertex (&corners)[3], bool textured, uint16_t* out) {
         if (textured)
-            fill_textured_triangle(corners, texture, out);
+            fill_triangle(corners[0], corners[1], corners[2], texture, out);
         else
-            fill_shaded_triangle(corners, ramp.data(), out);
+            fill_triangle(corners[0], corners[1], corners[2], ramp.data(), out);
     }
     void expect_same_pixels(const FillVertex (&corners)[3], bool textured) {
         std::fill(frame.begin(), frame.end(), UNWRITTEN);
@@ -228,7 +230,7 @@ class RasterAgainstReference : public Raster {
     const std::vector<uint16_t> ramp = identity_ramp();
     const std::vector<uint16_t> texels = numbered_texels(64);
     const Texture texture{2, texels.data()};
-    std::vector<uint16_t> expected = std::vector<uint16_t>(320 * 240);
+    std::vector<uint16_t> expected = std::vector<uint16_t>(FRAME_PIXELS);
     std::mt19937 random{11};
 };
 
@@ -269,13 +271,13 @@ TEST_F(RasterAgainstReference, HugeTrianglesMatchThePerPixelRule) {
 
 TEST_F(Raster, HugeTrianglesStayInsideTheFrame) {
     const auto ramp = identity_ramp();
-    std::vector<uint16_t> guarded(3 * 320 * 240, UNWRITTEN);
+    std::vector<uint16_t> guarded(3 * FRAME_PIXELS, UNWRITTEN);
     const FillVertex corners[3] = {
         {-2000000000, -2000000000, {0, 0}}, {2000000000, 5, {255, 0}}, {7, 2000000000, {128, 0}}};
-    fill_shaded_triangle(corners, ramp.data(), guarded.data() + 320 * 240);
-    for (size_t i = 0; i < 320 * 240; ++i) {
+    fill_triangle(corners[0], corners[1], corners[2], ramp.data(), guarded.data() + FRAME_PIXELS);
+    for (size_t i = 0; i < FRAME_PIXELS; ++i) {
         ASSERT_EQ(guarded[i], UNWRITTEN) << i;
-        ASSERT_EQ(guarded[2 * 320 * 240 + i], UNWRITTEN) << i;
+        ASSERT_EQ(guarded[2 * FRAME_PIXELS + i], UNWRITTEN) << i;
     }
 }
 

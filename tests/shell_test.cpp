@@ -1,4 +1,5 @@
 // The shell's event handling, against SDL's dummy video driver (set by CTest).
+#include "core/frame.hpp"
 #include "shell/shell.hpp"
 #include "shell/timeline.hpp"
 
@@ -126,9 +127,9 @@ TEST_F(Shell, SwitchingKeepsTheFrame) {
     ASSERT_EQ(surface->pitch, 640);
     SDL_LockSurface(surface);
     auto* pixels = static_cast<uint16_t*>(surface->pixels);
-    for (int i = 0; i < 320 * 240; ++i)
+    for (int i = 0; i < FRAME_PIXELS; ++i)
         pixels[i] = static_cast<uint16_t>(i * 37);
-    const std::vector<uint16_t> drawn(pixels, pixels + 320 * 240);
+    const std::vector<uint16_t> drawn(pixels, pixels + FRAME_PIXELS);
     SDL_UnlockSurface(surface);
     for (int press = 0; press < 2; ++press) {
         handle_event(key_down(SDLK_F11));

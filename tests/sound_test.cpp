@@ -1,7 +1,7 @@
 // The module as libmikmod and an independent player play it, and the capture tool's sound
 // outputs (--wav, --video).
+#include "shell/music.hpp"
 #include "tests/process.hpp"
-#include "tools/capture/music.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ uint64_t file_size(const std::string& path) {
 double mixed_module_seconds() {
     const fs::path here = fs::current_path();
     fs::current_path(DATA_DIR);
-    const std::string error = start_music("moonlark.mod");
+    const std::string error = start_music(MusicOutput::PULLED);
     fs::current_path(here);
     EXPECT_EQ(error, "");
     std::vector<uint8_t> samples;

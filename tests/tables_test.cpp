@@ -1,4 +1,4 @@
-#include "fx2d/convert.hpp"
+#include "core/numbers.hpp"
 #include "fx2d/tables.hpp"
 
 #include "assets/pictures.hpp"
@@ -18,17 +18,17 @@ class EffectTables : public ::testing::Test {
     static void TearDownTestSuite() { build_effect_tables(); } // planes back to the landscape
 
     static GroundPair ground(int32_t row, int32_t column) {
-        return ground_map[row * SCREEN_WIDTH + column];
+        return ground_map[row * FRAME_WIDTH + column];
     }
     static TunnelPair tunnel(int32_t row, int32_t column) {
-        return tunnel_map[row * SCREEN_WIDTH + column];
+        return tunnel_map[row * FRAME_WIDTH + column];
     }
     static int32_t zoom(const int16_t* map, int32_t j, int32_t i) {
-        return map[j * SCREEN_WIDTH + i];
+        return map[j * FRAME_WIDTH + i];
     }
     // The three planes at (row, column) hold texel's channels widened by shifting.
     static void expect_planes_hold(int32_t row, int32_t column, uint16_t texel) {
-        const uint32_t pixel = colour_planes[row * SCREEN_WIDTH + column];
+        const uint32_t pixel = colour_planes[row * FRAME_WIDTH + column];
         EXPECT_EQ(plane_red(pixel), (texel >> 11) * 8u) << row << "," << column;
         EXPECT_EQ(plane_green(pixel), ((texel >> 5) & 63) * 4u) << row << "," << column;
         EXPECT_EQ(plane_blue(pixel), (texel & 31) * 8u) << row << "," << column;
@@ -85,9 +85,9 @@ TEST_F(EffectTables, SineBytesAddFourAtATime) {
     for (int32_t k = 0; k < 4; ++k)
         for (int32_t i = 0; i < 1024; ++i)
             ASSERT_EQ(drift_sine_bytes[k][i], drift_sine_table[i + k]) << k << " " << i;
-    const int32_t column = *std::max_element(column_sine_bytes, column_sine_bytes + SCREEN_WIDTH);
+    const int32_t column = *std::max_element(column_sine_bytes, column_sine_bytes + FRAME_WIDTH);
     const int32_t drift = *std::max_element(drift_sine_table, drift_sine_table + 1024);
-    const int32_t row = *std::max_element(row_sine_table, row_sine_table + SCREEN_HEIGHT);
+    const int32_t row = *std::max_element(row_sine_table, row_sine_table + FRAME_HEIGHT);
     EXPECT_LE(column + drift, 255);
     EXPECT_LT(row + column + drift, SINE_INDEX_LIMIT);
 }
@@ -117,7 +117,7 @@ TEST_F(EffectTables, GroundMap) {
     EXPECT_EQ(ground(200, 160).lateral, 0);
     // The ground draws a row from one texture row: the depth must not change along a row.
     for (int32_t row = 0; row < GROUND_ROWS; ++row)
-        for (int32_t column = 1; column < SCREEN_WIDTH; ++column)
+        for (int32_t column = 1; column < FRAME_WIDTH; ++column)
             ASSERT_EQ(ground(row, column).depth, ground(row, 0).depth) << row << "," << column;
 }
 
@@ -151,8 +151,8 @@ TEST_F(EffectTables, ZoomMapsFloorTheirShifts) {
     // The blur takes an entry as its row part (column 0) plus its column part (row 0).
     for (const auto* set : {zoom_map_a, zoom_map_b})
         for (int32_t k = 0; k < ZOOM_LEVELS; ++k)
-            for (int32_t j = 0; j < SCREEN_HEIGHT; ++j)
-                for (int32_t i = 0; i < SCREEN_WIDTH; ++i)
+            for (int32_t j = 0; j < FRAME_HEIGHT; ++j)
+                for (int32_t i = 0; i < FRAME_WIDTH; ++i)
                     ASSERT_EQ(zoom(set[k], j, i), zoom(set[k], j, 0) + zoom(set[k], 0, i))
                         << k << ":" << j << "," << i;
 }

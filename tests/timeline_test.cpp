@@ -1,10 +1,11 @@
 // The timeline against recording fakes of the effects, the scene path and the platform.
+#include "core/frame.hpp"
+#include "core/platform.hpp"
 #include "fx2d/effects.hpp"
 #include "fx2d/radial_blur.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/scene.hpp"
-#include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 namespace {
 
 uint32_t ticks = 0;
-alignas(4) uint16_t frame[320 * 240];
+alignas(FRAME_ALIGNMENT) uint16_t frame[FRAME_PIXELS];
 std::vector<std::string> calls;
 
 struct Selection {
@@ -57,19 +58,19 @@ void animate_and_draw_scene(uint16_t*, int32_t variant) {
 
 namespace {
 
+constexpr uint32_t START_TIME = 1000;
+
 class Timeline : public ::testing::Test {
   protected:
     void SetUp() override {
-        start_time = 1000;
-        quit_flag = 0;
-        timeline_state = 0;
+        start_timeline(START_TIME);
         calls.clear();
         scenes.clear();
     }
     // Runs one frame with the scene clock at clock; returns the calls it made.
     static std::vector<std::string> frame_at(int32_t clock) {
         calls.clear();
-        ticks = start_time + static_cast<uint32_t>(clock);
+        ticks = START_TIME + static_cast<uint32_t>(clock);
         run_timeline();
         return calls;
     }
@@ -111,10 +112,10 @@ TEST_F(Timeline, SelectionGlobalsOfEachSceneState) {
 TEST_F(Timeline, ThresholdsAreStrict) {
     for (int32_t state = 0; state < TIMELINE_STATES - 1; ++state) {
         timeline_state = state;
-        frame_at(TIMELINE_THRESHOLDS[state]);
-        EXPECT_EQ(timeline_state, state) << "at exactly " << TIMELINE_THRESHOLDS[state];
-        frame_at(TIMELINE_THRESHOLDS[state] + 1);
-        EXPECT_EQ(timeline_state, state + 1) << "at " << TIMELINE_THRESHOLDS[state] + 1;
+        frame_at(STAGES[state].until);
+        EXPECT_EQ(timeline_state, state) << "at exactly " << STAGES[state].until;
+        frame_at(STAGES[state].until + 1);
+        EXPECT_EQ(timeline_state, state + 1) << "at " << STAGES[state].until + 1;
     }
     frame_at(150152);
     EXPECT_EQ(quit_flag, 0);
@@ -143,10 +144,28 @@ TEST_F(Timeline, PlanesSwitchAfterTheLastStateFiveFrame) {
 }
 
 TEST_F(Timeline, ClockIsTicksMinusStartWithWrapAround) {
-    start_time = 0xFFFFFF00u;
+    start_timeline(0xFFFFFF00u);
     ticks = 0x00000010u;
     run_timeline();
     EXPECT_EQ(scene_clock, 0x110);
+}
+
+// A second play (the page's) begins as a fresh process does, with its own clock origin.
+TEST_F(Timeline, StartingAgainBeginsAtTheFirstStage) {
+    timeline_state = 6;
+    quit_flag = 1;
+    scene_selector = 6;
+    renderer_choice = 1;
+    scene_fill_mode = 8;
+    scene_ramp_slot = 2;
+    start_timeline(5000);
+    EXPECT_EQ(timeline_state, 0);
+    EXPECT_EQ(quit_flag, 0);
+    EXPECT_EQ(scene_selector + renderer_choice + scene_fill_mode + scene_ramp_slot, 0);
+    ticks = 5000 + 13153;
+    run_timeline();
+    EXPECT_EQ(scene_clock, 13153);
+    EXPECT_EQ(timeline_state, 1);
 }
 
 TEST_F(Timeline, StateFiveClearsTheFrame) {

@@ -1,6 +1,9 @@
 // Build-time converter: reads the upright PNG pictures and writes them as constant RGB565
 // arrays in the storage order the engine expects.
 //   usage: png_to_array OUTPUT.cpp ASSET_DIR
+#include "assets/pictures.hpp"
+#include "core/frame.hpp"
+
 #include <png.h>
 
 #include <cstdint>
@@ -9,29 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct PictureFormat {
-    const char* file;  // PNG name inside the asset folder
-    const char* array; // name of the constant array
-    uint32_t width;
-    uint32_t height;
-    bool bottom_up; // stored row 0 is the picture's bottom row
-};
-
-constexpr PictureFormat PICTURES[] = {
-    {"title.png", "title_picture", 320, 240, false},
-    {"closing.png", "closing_picture", 320, 240, true},
-    {"landscape.png", "landscape_texture", 256, 256, true},
-    {"ground.png", "ground_texture", 128, 128, false},
-    {"violet_light.png", "violet_light_map", 64, 64, false},
-    {"grey_light.png", "grey_light_map", 64, 64, false},
-    {"red_light.png", "red_light_map", 64, 64, false},
-};
-
-// 8-bit RGB to RGB565 by truncation: r5 = R >> 3, g6 = G >> 2, b5 = B >> 3.
-uint16_t to_rgb565(const uint8_t* rgb) {
-    return static_cast<uint16_t>(((rgb[0] >> 3) << 11) | ((rgb[1] >> 2) << 5) | (rgb[2] >> 3));
-}
 
 bool read_rgb(const std::string& path, const PictureFormat& picture, std::vector<uint8_t>& rgb) {
     png_image image{};
@@ -60,7 +40,8 @@ void write_array(std::FILE* out, const PictureFormat& picture, const std::vector
     for (uint32_t j = 0; j < picture.height; ++j) {
         uint32_t png_row = picture.bottom_up ? picture.height - 1 - j : j;
         for (uint32_t i = 0; i < picture.width; ++i) {
-            std::fprintf(out, "0x%04x,%s", to_rgb565(&rgb[(png_row * picture.width + i) * 3]),
+            const uint8_t* p = &rgb[(png_row * picture.width + i) * 3];
+            std::fprintf(out, "0x%04x,%s", rgb565_of_rgb888(p[0], p[1], p[2]),
                          (i % 16 == 15) ? "\n" : "");
         }
     }

@@ -7,31 +7,29 @@
 // again. The page's test mode calls web_test() instead: the capture tool's virtual clock, no
 // music, and each frame's checksum handed to the page.
 #include "assets/pictures.hpp"
-#include "shell/platform.hpp"
-#include "shell/timeline.hpp"
+#include "core/frame.hpp"
+#include "core/platform.hpp"
+#include "shell/engine.hpp"
+#include "shell/music.hpp"
 #include "web/crc32.hpp"
-#include "web/replay.hpp"
 
 #include <SDL/SDL.h>
 #include <emscripten.h>
-#include <mikmod.h>
 
 #include <cstring>
 #include <string>
 
 namespace {
 
-constexpr int32_t FRAME_PIXELS = 320 * 240;
 constexpr uint32_t TEST_FPS = 60;    // the virtual clock of the test mode, as the capture tool's
 constexpr double TEST_SLICE_MS = 25; // ms of test frames per turn of the page's event loop
 
-SDL_Surface* screen = nullptr;           // 32-bit: the browser's SDL gives no 16-bit surfaces
-alignas(4) uint16_t frame[FRAME_PIXELS]; // the engine's RGB565 frame; persists between frames
-uint32_t canvas_colour[65536];           // RGB565 -> the canvas pixel, see build_canvas_colours
-MODULE* module = nullptr;
-bool music_started = false; // the music library initialised (the page has audio)
-bool virtual_clock = false; // test mode: frame k sees floor(k * 1000 / 60) ms
-uint32_t frame_number = 0;  // frames drawn in the current play
+SDL_Surface* screen = nullptr; // 32-bit: the browser's SDL gives no 16-bit surfaces
+alignas(FRAME_ALIGNMENT)
+    uint16_t frame[FRAME_PIXELS]; // the engine's RGB565 frame; persists between frames
+uint32_t canvas_colour[65536];    // RGB565 -> the canvas pixel, see build_canvas_colours
+bool virtual_clock = false;       // test mode: frame k sees floor(k * 1000 / 60) ms
+uint32_t frame_number = 0;        // frames drawn in the current play
 
 // The page's side (web/shell.html): a frame's checksum in test mode, the end of a play, or a
 // start-up failure to show instead of the demo.
@@ -44,9 +42,8 @@ EM_JS(void, page_failed, (const char* message), { Module.onFailed(UTF8ToString(m
 // little-endian), channels widened by repeating their top bits as the capture tool's PNGs do.
 void build_canvas_colours() {
     for (uint32_t p = 0; p < 65536; ++p) {
-        const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-        canvas_colour[p] = ((r << 3) | (r >> 2)) | ((g << 2) | (g >> 4)) << 8 |
-                           ((b << 3) | (b >> 2)) << 16 | 0xFF000000u;
+        const Rgb888 c = rgb888_of_rgb565(static_cast<uint16_t>(p));
+        canvas_colour[p] = c.red | c.green << 8 | c.blue << 16 | 0xFF000000u;
     }
 }
 
@@ -54,10 +51,10 @@ void build_canvas_colours() {
 void present() {
     SDL_LockSurface(screen);
     auto* row = static_cast<uint8_t*>(screen->pixels);
-    for (int32_t y = 0; y < 240; ++y, row += screen->pitch) {
+    for (int32_t y = 0; y < FRAME_HEIGHT; ++y, row += screen->pitch) {
         auto* pixels = reinterpret_cast<uint32_t*>(row);
-        for (int32_t x = 0; x < 320; ++x)
-            pixels[x] = canvas_colour[frame[y * 320 + x]];
+        for (int32_t x = 0; x < FRAME_WIDTH; ++x)
+            pixels[x] = canvas_colour[frame[y * FRAME_WIDTH + x]];
     }
     SDL_UnlockSurface(screen);
 }
@@ -69,28 +66,10 @@ void show_title() {
 
 // The closing picture is stored bottom row first.
 void show_closing() {
-    for (int32_t y = 0; y < 240; ++y)
-        std::memcpy(frame + y * 320, closing_picture + (239 - y) * 320, 320 * sizeof(uint16_t));
+    for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
+        std::memcpy(frame + y * FRAME_WIDTH, closing_picture + (FRAME_HEIGHT - 1 - y) * FRAME_WIDTH,
+                    FRAME_PITCH);
     present();
-}
-
-// Music is optional, as in the demo: without audio or without the module the page plays
-// silently on the same clock.
-void start_music() {
-    md_mode |= DMODE_SOFT_MUSIC;
-    if (MikMod_Init("") != 0) return;
-    music_started = true;
-    module = Player_Load("moonlark.mod", 64, 0);
-    if (module) Player_Start(module);
-}
-
-void stop_music() {
-    if (!music_started) return;
-    Player_Stop();
-    Player_Free(module);
-    module = nullptr;
-    MikMod_Exit();
-    music_started = false;
 }
 
 // Escape ends the play early; every other event changes nothing.
@@ -113,7 +92,7 @@ void play_frame() {
     run_timeline();
     present();
     ++frame_number;
-    if (module && Player_Active()) MikMod_Update();
+    advance_music();
     drain_events();
     if (quit_flag != 0) end_play();
 }
@@ -146,12 +125,12 @@ bool start_up(bool with_virtual_clock) {
     frame_number = 0;
     discard_events();
     show_title();
-    const std::string error = prepare_play();
+    const std::string error = start_up_engine();
     if (!error.empty()) {
         page_failed(error.c_str());
         return false;
     }
-    start_time = platform_ticks();
+    start_timeline(platform_ticks());
     return true;
 }
 
@@ -168,8 +147,10 @@ uint16_t* platform_frame() {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void web_play() {
+    // Music is optional, as in the demo: without audio or without the module the page plays
+    // silently on the same clock.
     if (!start_up(false)) return;
-    start_music();
+    start_music(MusicOutput::DEVICE);
     emscripten_set_main_loop(play_frame, 0, 0);
 }
 
@@ -184,20 +165,18 @@ EMSCRIPTEN_KEEPALIVE uint32_t web_frames_drawn() {
 
 // Where the music is: order * 256 + row, or -1 when nothing plays.
 EMSCRIPTEN_KEEPALIVE int32_t web_music_position() {
-    if (!module || !Player_Active()) return -1;
-    return Player_GetOrder() * 256 + Player_GetRow();
+    return music_position();
 }
 
 } // extern "C"
 
 int main() {
-    if (SDL_Init(SDL_INIT_VIDEO) < 0 || !(screen = SDL_SetVideoMode(320, 240, 32, SDL_SWSURFACE))) {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0 ||
+        !(screen = SDL_SetVideoMode(FRAME_WIDTH, FRAME_HEIGHT, 32, SDL_SWSURFACE))) {
         page_failed(SDL_GetError());
         return 1;
     }
     build_canvas_colours();
-    MikMod_RegisterAllDrivers();
-    MikMod_RegisterAllLoaders();
     show_title();
     return 0;
 }

@@ -7,7 +7,7 @@
 // access outside them (or outside the reciprocal table). Pixels may change only on frame rows
 // y(T) + 1 .. y(B), where the triangle's scanlines land.
 #include "fx2d/tables.hpp"
-#include "render3d/raster.hpp"
+#include "render3d/raster_internal.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -78,9 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c = {next_int32(in), next_int32(in), {next_int32(in), next_int32(in)}};
 
     if (rule == 0)
-        fill_shaded_triangle(corners, ramp.data(), frame);
+        fill_triangle(corners[0], corners[1], corners[2], ramp.data(), frame);
     else
-        fill_textured_triangle(corners, Texture{rule - 1, textures[rule - 1].data()}, frame);
+        fill_triangle(corners[0], corners[1], corners[2],
+                      Texture{rule - 1, textures[rule - 1].data()}, frame);
     const auto [top, bottom] = std::minmax({corners[0].y, corners[1].y, corners[2].y});
     check_and_clear_rows(int64_t{top} + 1, bottom);
     return 0;

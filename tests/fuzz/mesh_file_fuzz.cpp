@@ -4,12 +4,12 @@
 // could draw it, so no file the loader lets through can upset the 3D pipeline.
 // The files are written into a temporary folder of the target's own, the working folder only
 // while the objects are built (libFuzzer's own paths stay relative to the caller's).
+#include "core/platform.hpp"
 #include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "render3d/objects.hpp"
 #include "render3d/raster.hpp"
 #include "render3d/scene.hpp"
-#include "shell/platform.hpp"
 #include "shell/timeline.hpp"
 
 #include <cstdio>

@@ -1,8 +1,5 @@
 // The 2D effects, each drawing one whole frame at a scene clock inside its own stage, against
 // the baseline of clearing the frame once.
-#include "fx2d/effects.hpp"
-#include "fx2d/radial_blur.hpp"
-#include "fx2d/ramps.hpp"
 #include "fx2d/tables.hpp"
 #include "shell/timeline.hpp"
 #include "tools/bench/bench.hpp"
@@ -13,57 +10,50 @@
 
 namespace {
 
-// Runs draw once per iteration with the scene clock stepping through [first, first + span).
-template <typename Draw>
-void run_frames(benchmark::State& state, int32_t first, int32_t span, Draw draw) {
-    int64_t i = 0;
+// Touching every byte of the frame once: the unit the effects are compared with.
+void frame_memset(benchmark::State& state) {
     for (auto _ : state) {
-        scene_clock = clock_of(i++, first, span);
-        draw();
+        std::memset(bench_frame, 0, sizeof bench_frame);
         benchmark::DoNotOptimize(bench_frame);
         benchmark::ClobberMemory();
     }
 }
 
-// Touching every byte of the frame once: the unit the effects are compared with.
-void frame_memset(benchmark::State& state) {
-    run_frames(state, 0, 1, [] { std::memset(bench_frame, 0, sizeof bench_frame); });
-}
-
-void tunnel(benchmark::State& state) {
+// The background of stage `number` once per iteration, with the scene clock stepping through
+// the stage. The ground reads the tick counter itself, which goes along (start time 0).
+void run_background(benchmark::State& state, int32_t number) {
     prepare_effects();
-    run_frames(state, 50416, 25208, [] { draw_tunnel(bench_frame, ramp_slot(4)); });
-}
-
-void sine_layers(benchmark::State& state) {
-    prepare_effects();
-    run_frames(state, 75624, 25208, [] { draw_sine_layers(bench_frame, ramp_slot(5)); });
-}
-
-void backdrop(benchmark::State& state) {
-    prepare_effects();
-    run_frames(state, 25756, 24660, [] { draw_texture_backdrop(bench_frame); });
+    const Stage& stage = STAGES[number];
+    int64_t i = 0;
+    for (auto _ : state) {
+        scene_clock = stage_clock(number, i++);
+        bench_ticks = static_cast<uint32_t>(scene_clock);
+        draw_stage_background(stage, bench_frame);
+        benchmark::DoNotOptimize(bench_frame);
+        benchmark::ClobberMemory();
+    }
 }
 
 void ground(benchmark::State& state) {
-    prepare_effects();
-    // The ground reads the tick counter itself, not the scene clock.
-    run_frames(state, 0, 13152, [] {
-        bench_ticks = static_cast<uint32_t>(scene_clock);
-        draw_ground(bench_frame);
-    });
+    run_background(state, 0);
 }
-
 void radial_blur_landscape(benchmark::State& state) {
-    prepare_effects();
     build_effect_tables(); // the colour planes back on the landscape
-    run_frames(state, 13152, 12604, [] { draw_radial_blur(bench_frame, 1); });
+    run_background(state, 1);
 }
-
+void backdrop(benchmark::State& state) {
+    run_background(state, 2);
+}
+void tunnel(benchmark::State& state) {
+    run_background(state, 3);
+}
+void sine_layers(benchmark::State& state) {
+    run_background(state, 4);
+}
 void radial_blur_closing(benchmark::State& state) {
     prepare_effects();
-    load_planes_from_image();
-    run_frames(state, 126040, 24112, [] { draw_radial_blur(bench_frame, 0); });
+    load_planes_from_image(); // as stage 5 leaves them
+    run_background(state, 6);
 }
 
 } // namespace

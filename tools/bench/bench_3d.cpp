@@ -1,8 +1,7 @@
 // The 3D stages' scene path: animate, transform, order and fill one object per iteration, with
-// the object, renderer, fill mode and ramp the timeline gives each stage, at scene clocks
-// inside that stage. The background is not drawn (see the 2D benchmarks for it).
+// the render selection of its stage, at scene clocks inside that stage. The background is not
+// drawn (see the 2D benchmarks for it).
 #include "render3d/objects.hpp"
-#include "render3d/scene.hpp"
 #include "shell/timeline.hpp"
 #include "tools/bench/bench.hpp"
 
@@ -38,44 +37,36 @@ const std::string& prepare_objects() {
     return error;
 }
 
-struct Stage {
-    int32_t first, span;                              // scene clocks of the stage
-    int32_t selector, renderer, fill_mode, ramp_slot; // as the timeline sets them
-    int32_t variant;                                  // 1: sine field first
-};
-
-void run_stage(benchmark::State& state, const Stage& stage) {
+// The object of stage `number` once per iteration, with the scene clock stepping through the
+// stage.
+void run_stage(benchmark::State& state, int32_t number) {
     if (const std::string& error = prepare_objects(); !error.empty()) {
         state.SkipWithError(error.c_str());
         return;
     }
-    scene_selector = stage.selector;
-    renderer_choice = stage.renderer;
-    scene_fill_mode = stage.fill_mode;
-    scene_ramp_slot = stage.ramp_slot;
     int64_t i = 0;
     for (auto _ : state) {
-        scene_clock = clock_of(i++, stage.first, stage.span);
-        animate_and_draw_scene(bench_frame, stage.variant);
+        scene_clock = stage_clock(number, i++);
+        draw_stage_object(STAGES[number], bench_frame);
         benchmark::DoNotOptimize(bench_frame);
         benchmark::ClobberMemory();
     }
 }
 
 void scene_ground_grid(benchmark::State& state) {
-    run_stage(state, {0, 13152, 0, 0, 8, 1, 0});
+    run_stage(state, 0);
 }
 void scene_sine_field(benchmark::State& state) {
-    run_stage(state, {25756, 24660, 1, 0, 16, 1, 1});
+    run_stage(state, 2);
 }
 void scene_emblem(benchmark::State& state) {
-    run_stage(state, {50416, 25208, 2, 0, 8, 6, 0});
+    run_stage(state, 3);
 }
 void scene_ripples(benchmark::State& state) {
-    run_stage(state, {75624, 25208, 3, 0, 8, 2, 0});
+    run_stage(state, 4);
 }
 void scene_console(benchmark::State& state) {
-    run_stage(state, {100832, 25208, 6, 1, 8, 2, 0});
+    run_stage(state, 5);
 }
 
 } // namespace

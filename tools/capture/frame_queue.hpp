@@ -2,13 +2,14 @@
 // Hands drawn frames from the drawing thread to one output thread, so that checksums, files
 // and the encoder's pipes are written while the next frame is drawn. A few slots, so that one
 // slow write (a PNG file, a full pipe) does not hold up the drawing at once.
+#include "core/frame.hpp"
+
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
 
-constexpr int32_t CAPTURE_FRAME_PIXELS = 320 * 240;
 constexpr uint64_t FRAME_SLOTS = 4;
 
 // A drawn frame and what the outputs need to know about it.
@@ -16,7 +17,7 @@ struct FrameJob {
     uint64_t k = 0;    // frame number
     int32_t clock = 0; // scene clock after the frame was drawn
     int32_t state = 0; // timeline state before it was drawn
-    uint16_t pixels[CAPTURE_FRAME_PIXELS];
+    uint16_t pixels[FRAME_PIXELS];
 };
 
 // Writes one frame's outputs; returns false when the capture must stop.

@@ -1,13 +1,11 @@
 // moonlark-capture: plays the demo offline on a virtual clock and writes its frames as
 // checksums, PNG files or raw RGB565, as fast as the CPU allows.
 #include "assets/pictures.hpp"
-#include "shell/music_file.hpp"
-#include "shell/platform.hpp"
-#include "shell/startup.hpp"
-#include "shell/timeline.hpp"
+#include "core/platform.hpp"
+#include "shell/engine.hpp"
+#include "shell/music.hpp"
 #include "tools/capture/data_dir.hpp"
 #include "tools/capture/frame_queue.hpp"
-#include "tools/capture/music.hpp"
 #include "tools/capture/options.hpp"
 #include "tools/capture/partial_file.hpp"
 #include "tools/capture/png_writer.hpp"
@@ -30,13 +28,10 @@
 
 namespace {
 
-constexpr size_t FRAME_PIXELS = CAPTURE_FRAME_PIXELS;
-constexpr size_t FRAME_BYTES = FRAME_PIXELS * 2;
-
-uint32_t virtual_ticks = 0;              // every reading within a frame returns the same value
-alignas(4) uint16_t frame[FRAME_PIXELS]; // persists between frames, like the demo's screen
-uint8_t frame_le[FRAME_BYTES]; // the frame being written as little-endian bytes (output thread)
-FrameQueue frames;             // drawn frames on their way to the output thread
+uint32_t virtual_ticks = 0; // every reading within a frame returns the same value
+// Persists between frames, like the demo's screen.
+alignas(FRAME_ALIGNMENT) uint16_t frame[FRAME_PIXELS];
+FrameQueue frames; // drawn frames on their way to the output thread
 
 struct Outputs {
     std::FILE* checksums = nullptr;
@@ -46,8 +41,9 @@ struct Outputs {
     size_t next_at = 0;
     WavFile wav;
     VideoEncoder video;
-    std::string video_path;     // absolute, as handed to ffmpeg
-    std::vector<uint8_t> audio; // the music of the current frame
+    std::string video_path;                                         // absolute, as handed to ffmpeg
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(FRAME_BYTES); // the frame being written
+    std::vector<uint8_t> audio; // the music of the frame being written
     bool music = false;         // the music is mixed for --wav or --video
 };
 
@@ -143,9 +139,10 @@ void start_up_in_data_dir(const CaptureOptions& options) {
     const int caller = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (caller < 0 || chdir(dir.c_str()) != 0)
         fail("cannot enter '" + dir + "': " + std::strerror(errno), 1);
-    if (const std::string error = build_tables_and_objects(); !error.empty()) fail(error, 1);
+    if (const std::string error = start_up_engine(); !error.empty()) fail(error, 1);
     if (wants_music(options)) {
-        if (const std::string error = start_music(MUSIC_FILE); !error.empty()) fail(error, 1);
+        if (const std::string error = start_music(MusicOutput::PULLED); !error.empty())
+            fail("cannot start the music mixer: " + error, 1);
         if (const std::string problem = music_module_problem(); !problem.empty())
             std::fprintf(stderr, "moonlark-capture: %s; the music is silent\n", problem.c_str());
     }
@@ -166,34 +163,41 @@ bool wants_png(Outputs& out, int32_t clock) {
     return due;
 }
 
+// The pixels as the byte outputs and the checksum take them: each little-endian.
+void store_little_endian(const uint16_t* pixels, uint8_t* bytes) {
+    for (int32_t i = 0; i < FRAME_PIXELS; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(pixels[i]);
+        bytes[2 * i + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+    }
+}
+
 // The music that plays while frame k is shown: up to the start of frame k + 1.
-void write_sound(Outputs& out, const CaptureOptions& options, uint64_t k) {
-    if (!out.music) return;
+const std::vector<uint8_t>& mix_sound_of_frame(Outputs& out, const CaptureOptions& options,
+                                               uint64_t k) {
     out.audio.clear();
     mix_music_until((k + 1) * music_rate() / options.fps, out.audio);
-    if (out.wav.file) wav_append(out.wav, out.audio);
-    if (out.video.pid > 0) video_write(out.video, frame_le, FRAME_BYTES, out.audio);
+    return out.audio;
 }
 
 // Writes every output of one drawn frame; false when a PNG file cannot be written.
 bool write_frame(Outputs& out, const CaptureOptions& options, const FrameJob& job) {
-    for (size_t i = 0; i < FRAME_PIXELS; ++i) {
-        frame_le[2 * i] = static_cast<uint8_t>(job.pixels[i]);
-        frame_le[2 * i + 1] = static_cast<uint8_t>(job.pixels[i] >> 8);
-    }
+    store_little_endian(job.pixels, out.bytes.data());
     if (out.checksums) {
-        const uLong crc = crc32(crc32(0, Z_NULL, 0), frame_le, FRAME_BYTES);
+        const uLong crc = crc32(crc32(0, Z_NULL, 0), out.bytes.data(), FRAME_BYTES);
         std::fprintf(out.checksums, "%llu %d %d %08lx\n", static_cast<unsigned long long>(job.k),
                      job.clock, job.state, crc);
     }
-    if (out.raw) std::fwrite(frame_le, 1, FRAME_BYTES, out.raw);
+    if (out.raw) std::fwrite(out.bytes.data(), 1, FRAME_BYTES, out.raw);
     if (wants_png(out, job.clock)) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%05llu.png",
                       static_cast<unsigned long long>(job.k));
         if (!write_frame_png((out.png_dir / name).string(), job.pixels)) return false;
     }
-    write_sound(out, options, job.k);
+    if (!out.music) return true;
+    const std::vector<uint8_t>& sound = mix_sound_of_frame(out, options, job.k);
+    if (out.wav.file) wav_append(out.wav, sound);
+    if (out.video.pid > 0) video_write(out.video, out.bytes.data(), FRAME_BYTES, sound);
     return true;
 }
 
@@ -220,7 +224,8 @@ uint64_t expected_frames(const CaptureOptions& options) {
     uint64_t k = 0;
     for (; !options.ticks_from_file || k < options.ticks.size(); ++k) {
         const int32_t clock = static_cast<int32_t>(ticks_of_frame(options, k));
-        if (clock > TIMELINE_THRESHOLDS[state] && ++state == TIMELINE_STATES) return k + 1;
+        state = state_after_frame(state, clock);
+        if (state == TIMELINE_STATES) return k + 1;
         if (options.until && clock >= *options.until) return k + 1;
     }
     return k;
@@ -274,7 +279,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN); // a reader that goes away is reported as a write error
     std::memcpy(frame, title_picture, sizeof frame);
     start_up_in_data_dir(options);
-    start_time = virtual_ticks;
+    start_timeline(virtual_ticks);
     Outputs out = open_outputs(options);
     start_video(out, options);
 

@@ -9,4 +9,3 @@ uint32_t platform_ticks();
 // The frame being drawn: 320 x 240 RGB565 pixels, 640 bytes per row, row 0 at the top.
 // Valid between the front end's lock and unlock of the screen.
 uint16_t* platform_frame();
-
