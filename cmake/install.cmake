@@ -18,7 +18,7 @@ file(RELATIVE_PATH DEMO_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_LIBEXECDIR}/moonlark)
 target_compile_definitions(moonlark-capture PRIVATE MOONLARK_INSTALLED_DATA="${DATA_FROM_BIN}")
 
-# A cross build (the handheld's) is packaged by scripts/package-arm.sh instead.
+# A cross build (the handheld's) is packaged by scripts/package-handheld.sh instead.
 if(CMAKE_CROSSCOMPILING)
   return()
 endif()

@@ -15,7 +15,7 @@
 #       libsdl1.2: frame buffer console, dummy video and audio, OSS, Linux joystick); libmikmod
 #       (OSS and no-sound drivers); zlib, libpng, GoogleTest and Google Benchmark.
 #
-# Sources and builds live in DIR/src and DIR/work; DIR/work is removed at the end. DIR/complete
+# Sources and builds live in DIR/src and DIR/work, both removed at the end. DIR/complete
 # marks a finished toolchain: running the script again then does nothing. A step that failed is
 # redone from its start on the next run; the ones before it are kept (DIR/work/*.done).
 # Usage: scripts/handheld-toolchain.sh [DIR]
@@ -35,6 +35,7 @@ cxx="$dir/bin/$target-g++"
 arch_flags="-march=armv4t -mtune=arm920t -marm -mfloat-abi=soft"
 mkdir -p "$sys/include" "$sys/lib" "$src" "$work" "$dir/bin"
 started=$(date +%s)
+echo "handheld-toolchain: building into $dir (once, several minutes)"
 
 # Runs a command with its output in a log file, shown only when it fails.
 logged() {
@@ -46,7 +47,6 @@ logged() {
 # Runs step $1 (a function of this script) unless it has already succeeded.
 step() {
     [ -f "$work/$1.done" ] && return 0
-    echo "handheld-toolchain: $1"
     rm -rf "${work:?}/$1"
     mkdir -p "$work/$1"
     "$1"
@@ -250,18 +250,19 @@ googletest() {
 
 # Its version comes from git, which a source package has not: Debian's build names it too.
 benchmark() {
-    cmake_build benchmark -DGIT_VERSION=1.7.1 -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
-        -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF
+    cmake_build benchmark -DGIT_VERSION=1.7.1 -DBENCHMARK_ENABLE_TESTING=OFF \
+        -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_LTO=OFF -DBENCHMARK_USE_BUNDLED_GTEST=OFF
 }
 
 for s in sources musl kernel_headers wrappers libgcc libstdcxx zlib libpng sdl libmikmod \
          googletest benchmark; do
     step $s
 done
-rm -rf "$work"
+rm -rf "$work" "$src"
 # The documentation and the libtool files the packages install are of no use to a static build.
 rm -rf "$sys/share/man" "$sys/share/doc" "$sys/share/info"
 find "$sys/lib" -name '*.la' -delete
 elapsed=$(( $(date +%s) - started ))
-echo "handheld-toolchain: $dir, $(du -sh "$sys" | cut -f1) (sources $(du -sh "$src" | cut -f1)), built in $((elapsed / 60)) min $((elapsed % 60)) s"
+echo "handheld-toolchain: $dir, $(du -sh "$dir" | cut -f1), built in" \
+     "$((elapsed / 60)) min $((elapsed % 60)) s"
 touch "$dir/complete"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when they are missing, and those
-# named as arguments (the ARM build's cross compiler and emulator).
+# named as arguments (the handheld build's cross compilers and emulator).
 # Runs apt-get as root directly, through sudo otherwise.
 set -eu
 

@@ -15,9 +15,9 @@ mkdir -p "$folder" "$(dirname "$output")"
 
 strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
 "$strip" -o "$folder/moonlark" "$build/moonlark"
-for name in moonlark.mod ziriraza.3do gp2x.3do; do
+while read -r name; do
     cp "$build/$name" "$folder/"
-done
+done < "$build/data_files.txt"
 cp "$here/handheld/moonlark.gpe" "$here/handheld/README-handheld.txt" "$folder/"
 chmod 755 "$folder/moonlark.gpe"
 tar -C "$stage" --owner=0 --group=0 -czf "$output" moonlark

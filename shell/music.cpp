@@ -59,17 +59,16 @@ std::string start_music(MusicOutput output) {
     md_mode |= DMODE_SOFT_MUSIC;
     if (output == MusicOutput::PULLED) md_mode |= DMODE_16BITS | DMODE_STEREO;
     if (MikMod_Init("") != 0) return MikMod_strerror(MikMod_errno);
+    // Finding no device at all (the handheld's build has OSS alone), the library settles on its
+    // no-sound driver, which plays to nowhere: that is no sound device either.
+    if (output == MusicOutput::DEVICE && md_driver == &drv_nos) {
+        MikMod_Exit();
+        return MikMod_strerror(MMERR_DETECTING_DEVICE);
+    }
     started = true;
     mixed = 0;
     module_problem.clear();
     module = load_module();
-    // Where no driver finds a device (a handheld without /dev/dsp) the library settles for its
-    // no-sound driver, which plays nothing: said as when a device fails to open, once the module
-    // has been read (a broken one is named first).
-    if (output == MusicOutput::DEVICE && md_driver == &drv_nos && module) {
-        stop_music();
-        return MikMod_strerror(MMERR_OPENING_AUDIO);
-    }
     if (module) Player_Start(module);
     return "";
 }

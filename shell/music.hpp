@@ -17,8 +17,7 @@ enum class MusicOutput {
 };
 
 // Starts the library (its drivers and loaders are registered once per process) and the module.
-// Returns "" when the library has started, else its error (also when its device is only the
-// no-sound driver); then nothing plays and the other
+// Returns "" when the library has started, else its error; then nothing plays and the other
 // calls do nothing. A missing or unreadable module is not an error: see music_module_problem.
 std::string start_music(MusicOutput output);
 
