@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run capture test test-sanitize test-O0 fuzz web web-deps \
-        test-web handheld test-handheld package-handheld clean
+        test-web handheld test-handheld package-handheld test-boot clean
 
 all: build
 
@@ -167,6 +167,28 @@ test-handheld: handheld build
 package-handheld: handheld
 	./scripts/package-handheld.sh $(HANDHELD_BUILD) dist/moonlark-handheld.tar.gz
 
+# The package booted on an emulated ARM board, qemu-system-arm -M versatilepb, in real time: a
+# Linux kernel built once beside the toolchain (scripts/boot-kernel.sh, about 6 minutes), an
+# initramfs holding the unpacked package (scripts/boot-initramfs.sh), and tests/boot/boot_test.py,
+# which drives the board through QMP and compares its screen with the desktop capture tool's
+# frames (about 3 minutes), after tests/boot/capture_test.py has checked that comparison.
+# BOOT_SHOTS=DIR also writes the dumps and frames compared as PNGs.
+BOOT_KERNEL ?= $(HANDHELD_TOOLCHAIN)/kernel
+BOOT_WORK ?= build-boot
+BOOT_SHOTS ?=
+BOOT_PACKAGES = gcc-arm-linux-gnueabi linux-source-6.1 bc bison flex xz-utils cpio \
+                qemu-system-arm python3-numpy
+test-boot: package-handheld build
+	./scripts/install-deps.sh $(BOOT_PACKAGES)
+	/usr/bin/python3 tests/boot/capture_test.py $(BUILD)/moonlark-capture $(BUILD)
+	./scripts/boot-kernel.sh $(BOOT_KERNEL)
+	./scripts/boot-initramfs.sh $(HANDHELD_TOOLCHAIN) dist/moonlark-handheld.tar.gz \
+	    $(BOOT_WORK)/initramfs.cpio
+	/usr/bin/python3 tests/boot/boot_test.py --kernel $(BOOT_KERNEL) \
+	    --initramfs $(BOOT_WORK)/initramfs.cpio --capture $(BUILD)/moonlark-capture \
+	    --data $(BUILD) --title assets/title.png --work $(BOOT_WORK)/run \
+	    $(if $(BOOT_SHOTS),--shots $(BOOT_SHOTS))
+
 clean:
 	rm -rf $(BUILD) $(CLANG_BUILD) $(SANITIZE_BUILD) $(O0_BUILD) $(FUZZ_BUILD) $(WEB_BUILD) \
-	    $(HANDHELD_BUILD) dist
+	    $(HANDHELD_BUILD) $(BOOT_WORK) dist
