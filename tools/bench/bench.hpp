@@ -2,6 +2,9 @@
 // What the benchmark files share: the frame they draw into, the tick counter the engine reads
 // through the platform seam, and the start-up work the drawing needs.
 #include "core/frame.hpp"
+#include "shell/timeline.hpp"
+
+#include <benchmark/benchmark.h>
 
 #include <cstdint>
 
@@ -17,3 +20,16 @@ void prepare_effects();
 // first), 17 ms further each iteration, wrapping within the stage, so that every iteration
 // draws a different frame of it.
 int32_t stage_clock(int32_t number, int64_t i);
+
+// Runs draw(stage, frame) for stage `number` once per iteration at the scene clocks of
+// stage_clock; the tick counter goes along (the start time is 0), for the ground.
+template <class Draw> void run_through_stage(benchmark::State& state, int32_t number, Draw draw) {
+    int64_t i = 0;
+    for (auto _ : state) {
+        scene_clock = stage_clock(number, i++);
+        bench_ticks = static_cast<uint32_t>(scene_clock);
+        draw(STAGES[number], bench_frame);
+        benchmark::DoNotOptimize(bench_frame);
+        benchmark::ClobberMemory();
+    }
+}

@@ -20,18 +20,10 @@ void frame_memset(benchmark::State& state) {
 }
 
 // The background of stage `number` once per iteration, with the scene clock stepping through
-// the stage. The ground reads the tick counter itself, which goes along (start time 0).
+// the stage.
 void run_background(benchmark::State& state, int32_t number) {
     prepare_effects();
-    const Stage& stage = STAGES[number];
-    int64_t i = 0;
-    for (auto _ : state) {
-        scene_clock = stage_clock(number, i++);
-        bench_ticks = static_cast<uint32_t>(scene_clock);
-        draw_stage_background(stage, bench_frame);
-        benchmark::DoNotOptimize(bench_frame);
-        benchmark::ClobberMemory();
-    }
+    run_through_stage(state, number, draw_stage_background);
 }
 
 void ground(benchmark::State& state) {

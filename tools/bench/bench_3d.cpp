@@ -44,13 +44,7 @@ void run_stage(benchmark::State& state, int32_t number) {
         state.SkipWithError(error.c_str());
         return;
     }
-    int64_t i = 0;
-    for (auto _ : state) {
-        scene_clock = stage_clock(number, i++);
-        draw_stage_object(STAGES[number], bench_frame);
-        benchmark::DoNotOptimize(bench_frame);
-        benchmark::ClobberMemory();
-    }
+    run_through_stage(state, number, draw_stage_object);
 }
 
 void scene_ground_grid(benchmark::State& state) {
